@@ -1,0 +1,21 @@
+# Compiler cache, warnings and sanitizer flags shared by every Varnel target.
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_CXX_COMPILER_LAUNCHER "${CCACHE_PROGRAM}")
+endif()
+
+add_library(varnel_options INTERFACE)
+target_compile_options(varnel_options INTERFACE -Wall -Wextra)
+if(VARNEL_WARNINGS_AS_ERRORS)
+  target_compile_options(varnel_options INTERFACE -Werror)
+endif()
+
+if(VARNEL_SANITIZE STREQUAL "address")
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+elseif(VARNEL_SANITIZE STREQUAL "thread")
+  set(_san -fsanitize=thread -fno-omit-frame-pointer)
+endif()
+if(_san)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds (installing what is missing) and runs every test; exits non-zero on any failure.
+#   ./test.sh               the normal build, all tests (what CI runs)
+#   ./test.sh --sanitize    the suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./test.sh --tsan        the suite under ThreadSanitizer
+#   ./test.sh --bench       build, then run the benchmarks
+#   ./test.sh --fuzz [SEC]  run the song-file fuzzer for SEC seconds (default 60)
+set -euo pipefail
+cd "$(dirname "$0")"
+mode="${1:-}"
+
+case "$mode" in
+  ""|--sanitize|--tsan)
+    ./setup.sh $mode
+    build=build; [ "$mode" = "--sanitize" ] && build=build-asan; [ "$mode" = "--tsan" ] && build=build-tsan
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+    export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+    export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+    ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    ;;
+  --bench)
+    ./setup.sh
+    ./build/bench/song_file_bench
+    ;;
+  --fuzz)
+    ./setup.sh --fuzz
+    seconds="${2:-60}"
+    mkdir -p build-fuzz/corpus
+    ./build-fuzz/fuzz/song_file_fuzz -max_total_time="$seconds" -rss_limit_mb=512 -malloc_limit_mb=256 \
+      -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/seeds
+    ;;
+  *) echo "unknown option: $mode" >&2; exit 2 ;;
+esac
