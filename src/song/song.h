@@ -196,7 +196,6 @@ class TVNSong {
   bool ShortenOrderTail();
   void RedirectOrder(int channel, int from, int to);
 
-  struct FileReader;
   bool ReadSongBytes(std::span<const uint8_t> bytes, const std::string& path, int& stage);
 
   // Pack steps.

@@ -1,0 +1,113 @@
+// Writing the .vnl song file, always as version "106".
+#include <algorithm>
+
+#include "song/byte_io.h"
+#include "song/durable_file.h"
+#include "song/song.h"
+#include "song/text_encoding.h"
+
+namespace varnel {
+
+namespace {
+
+void ShortString(ByteWriter& out, const std::string& s) {
+  const std::string cut = CutText(s, 255);
+  out.u8(unsigned(cut.size()));
+  out.text(cut);
+}
+
+}  // namespace
+
+std::vector<uint8_t> TVNSong::EncodeFile() const {
+  std::scoped_lock lock(shapeLock_);
+  const int patterns = patternsCount_, channels = channelsCount_, tracks = tracksCount_, length = orderLength_;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(size_t(19 + 480 + channels * (CHANNEL_PARAMS + 2 * length + 1)) + size_t(patterns) * tracks * 257 +
+                Tag.Comments.size() + 2048);
+  ByteWriter out(bytes);
+
+  out.text("VnlMd106");
+  out.u16(unsigned(patterns));
+  out.u16(unsigned(channels));
+  out.u16(unsigned(tracks));
+  out.u16(unsigned(length));
+  out.u8(MIDICHANNEL_PARAMS);
+  out.u8(CHANNEL_PARAMS);
+  out.u8(PATTERN_PARAMS);
+  out.bytes(midiChannelParams_.data(), 16 * MIDICHANNEL_PARAMS);
+
+  for (int c = 0; c < channels; ++c)
+    for (int i = 0; i < CHANNEL_PARAMS; ++i) out.u8(ChannelParams(c, i));
+  for (int p = 0; p < patterns; ++p)
+    for (int i = 0; i < PATTERN_PARAMS; ++i) out.u8(PatternParams(p, i));
+  for (int c = 0; c < channels; ++c)
+    for (int pos = 0; pos < length; ++pos) out.u16(Order(c, pos));
+  for (int t = 0; t < tracks; ++t) {
+    out.u8(TrackType(t));
+    out.u8(TrackChannel(t));
+  }
+
+  for (int p = 0; p < patterns; ++p) {
+    const int rows = LastRow(p) + 1;
+    for (int t = 0; t < tracks; ++t) {
+      const int32_t* cells = &cells_[CellIndex(p, t, 0)];
+      const int32_t fill = FileFillValue(TrackType(t));
+      const bool empty = std::all_of(cells, cells + rows, [&](int32_t v) { return LoadRelaxed(v) == fill; });
+      out.u8(empty ? 1 : 0);
+      if (empty) continue;
+      const size_t at = bytes.size();
+      bytes.resize(at + size_t(rows));
+      for (int r = 0; r < rows; ++r) bytes[at + size_t(r)] = uint8_t(LoadRelaxed(cells[r]));
+    }
+  }
+
+  out.u8(BPM);
+  out.u8(SPD);
+  out.u8(uint8_t(GridAdd));
+  out.u8(uint8_t(CurrentPattern));
+  out.u8(SongMode ? 1 : 0);
+  out.u8(Octave);
+  for (int c = 0; c < channels; ++c) out.u8(ChannelOn(c) ? 1 : 0);
+  ShortString(out, DeviceName);
+  Trace("Device: ", DeviceName);
+
+  ShortString(out, Tag.Title);
+  ShortString(out, Tag.Artist);
+  ShortString(out, Tag.Album);
+  ShortString(out, Tag.Year);
+  ShortString(out, Tag.Genre);
+  const std::string comments = CutText(Tag.Comments, 65535);
+  out.u16(unsigned(comments.size()));
+  out.text(comments);
+  out.u8(Tag.ShowOnLoad ? 1 : 0);
+
+  for (int loop : {int(PatternLoopStart), int(PatternLoopEnd), int(OrderLoopStart), int(OrderLoopEnd)})
+    out.u16(unsigned(loop + 1) & 0xFFFF);
+  out.u16(unsigned(KeyTone) & 0xFFFF);
+  out.u16(unsigned(KeyType) & 0xFFFF);
+  for (int m = 0; m < 16; ++m) {
+    out.u8(uint8_t(BankSelect(m, 0) + 1));
+    out.u8(uint8_t(BankSelect(m, 1) + 1));
+  }
+  for (int t = 0; t < tracks; ++t) out.u16(unsigned(TrackParam(t) + 1) & 0xFFFF);
+
+  out.u8(MidiChannelCount);
+  out.bytes(midiChannelParams_.data() + 16 * MIDICHANNEL_PARAMS, (MidiChannelCount - 16) * MIDICHANNEL_PARAMS);
+  return bytes;
+}
+
+bool TVNSong::SaveToFile(const std::string& path) {
+  FileName = path;
+  reporter_->Status("Saving " + path, 0);
+  if (DeviceName == LocalizedSynthName) DeviceName = EnglishSynthName;
+  const std::vector<uint8_t> bytes = EncodeFile();
+  if (!WriteFileAtomically(path, bytes)) {
+    reporter_->Message("Error saving file");
+    return false;
+  }
+  reporter_->Status(path + " saved", 0);
+  Modified = false;
+  return true;
+}
+
+}  // namespace varnel

@@ -1,0 +1,154 @@
+// Packing: merges what is the same and removes what is empty, step by step (0 runs them all).
+#include <algorithm>
+#include <string>
+
+#include "song/song.h"
+
+namespace varnel {
+
+namespace {
+bool Runs(int step, int which) { return step == 0 || step == which; }
+}  // namespace
+
+void TVNSong::Pack(int step) {
+  if (step < 0 || step > 5) return;
+  std::scoped_lock lock(shapeLock_);
+  Modified = true;
+  reporter_->Status("Analyzing song ...", 0);
+  for (int i = 0; i < channelsCount_; ++i) {
+    reporter_->Status("Analyzing song ... Channel " + std::to_string(i), 0);
+    if (Runs(step, 1)) PackSameChannels(i);
+    if (Runs(step, 2)) PackEmptyChannelsInOrder(i);
+  }
+  if (Runs(step, 3)) PackMoveToSmallestPatterns();
+  if (Runs(step, 4)) PackEmptyPatterns();
+  if (Runs(step, 5)) PackEmptyChannels();
+  reporter_->Status("Done. ", 0);
+}
+
+// Step 1: a channel's part of a pattern that repeats an earlier pattern plays that one instead.
+void TVNSong::PackSameChannels(int channel) {
+  int first, end;
+  ChannelTracks(channel, first, end);
+  if (first >= end) return;
+  for (int j = 1; j < patternsCount_; ++j) {
+    for (int k = 0; k < j; ++k) {
+      if (LastRow(j) != LastRow(k)) continue;
+      bool same = true;
+      for (int t = first; t < end && same; ++t)
+        for (int r = 0; r <= LastRow(j) && same; ++r) same = (CellData(j, t, r) & 0xFF) == (CellData(k, t, r) & 0xFF);
+      if (!same) continue;
+      RedirectOrder(channel, j, k);
+      for (int t = first; t < end; ++t) ClearTrackRows(j, t);
+      break;  // j is now empty for this channel and no longer named: later k change nothing
+    }
+  }
+}
+
+// Step 2: a channel's empty part of a pattern becomes an empty (or note-off) order entry.
+void TVNSong::PackEmptyChannelsInOrder(int channel) {
+  int first, end;
+  ChannelTracks(channel, first, end);
+  if (first >= end) return;
+  for (int j = 0; j < patternsCount_; ++j) {
+    bool empty = true;
+    bool noteOff = false;
+    for (int t = first; t < end && empty; ++t) {
+      const int32_t emptyValue = EmptyValue(TrackType(t));
+      for (int r = 0; r <= LastRow(j) && empty; ++r) {
+        const int32_t v = CellData(j, t, r);
+        if (v == emptyValue) continue;
+        if (r == 0 && v == CellNoteOff) {
+          noteOff = true;
+        } else {
+          empty = false;
+        }
+      }
+    }
+    if (empty) RedirectOrder(channel, j, noteOff ? OrderNoteOff : OrderEmpty);
+  }
+}
+
+// Step 3: a channel moves into a lower-numbered pattern played at the same position when its tracks
+// are free there.
+void TVNSong::PackMoveToSmallestPatterns() {
+  for (int i = 0; i < channelsCount_; ++i) {
+    int first, end;
+    ChannelTracks(i, first, end);
+    for (int j = 0; j < orderLength_; ++j) {
+      reporter_->Status("Analyzing song ... Order " + std::to_string(i) + ", " + std::to_string(j), 0);
+      if (first >= end) continue;
+      const int e = Order(i, j);
+      if (e >= patternsCount_) continue;
+      for (int k = 0; k < channelsCount_; ++k) {
+        const int g = Order(k, j);
+        if (g >= e || LastRow(g) != LastRow(e)) continue;
+        bool free = true;
+        for (int t = first; t < end && free; ++t) free = IsTrackEmpty(g, t);
+        if (!free) continue;
+        RedirectOrder(i, e, g);
+        for (int t = first; t < end; ++t) {
+          for (int r = 0; r < RowsPerPattern; ++r) StoreCell(g, t, r, CellData(e, t, r));
+          ClearTrackRows(e, t);
+        }
+        break;
+      }
+    }
+  }
+}
+
+// Step 4: patterns with nothing in them go, as long as one remains.
+void TVNSong::PackEmptyPatterns() {
+  int j = 0;
+  while (j < patternsCount_) {
+    reporter_->Status("Analyzing song ... Pattern " + std::to_string(j), 0);
+    bool empty = true;
+    for (int t = 0; t < tracksCount_ && empty; ++t) empty = IsTrackEmpty(j, t);
+    if (empty && patternsCount_ >= 2) {
+      reporter_->Status("Deleting empty pattern (" + std::to_string(j) + ")", 0);
+      DeletePattern(j);
+    } else {
+      ++j;
+    }
+  }
+  // The edited pattern may have gone; keep the selection inside the song.
+  if (CurrentPattern >= patternsCount_) CurrentPattern = uint16_t(patternsCount_ - 1);
+}
+
+// Step 5: channels that play nothing go, as long as one remains; a channel that only ever plays one
+// pitch is taken for a drum and moves to the percussion channel.
+void TVNSong::PackEmptyChannels() {
+  int j = 0;
+  while (j < channelsCount_) {
+    reporter_->Status("Analyzing song ... Channel " + std::to_string(j), 0);
+    int first, end;
+    ChannelTracks(j, first, end);
+    int found[2];
+    int distinct = 0;
+    for (int p = 0; p < patternsCount_ && distinct < 2; ++p) {
+      for (int t = first; t < end && distinct < 2; ++t) {
+        const int32_t emptyValue = EmptyValue(TrackType(t));
+        for (int r = 0; r <= LastRow(p) && distinct < 2; ++r) {
+          const int32_t v = CellData(p, t, r);
+          if (v == emptyValue || v < 0 || v >= 128) continue;
+          if (distinct == 0 || found[0] != v) found[distinct++] = v;
+        }
+      }
+    }
+    if (distinct == 0 && channelsCount_ >= 2) {
+      reporter_->Status("Removing empty channel (" + std::to_string(j) + ")", 0);
+      const int before = channelsCount_;
+      if (first >= end) {
+        RemoveChannelAt(j);  // no tracks to delete: drop the channel's own data
+      } else {
+        RemoveChannel(j);
+      }
+      if (channelsCount_ < before) continue;
+    } else if (distinct <= 1) {
+      StoreChannelParam(j, ParamMidiChannel, PercussionMidiChannel);
+    }
+    ++j;
+  }
+}
+
+}  // namespace varnel
