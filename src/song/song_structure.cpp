@@ -32,8 +32,9 @@ bool TVNSong::InsertPattern(int position, int rows) {
                         record + PATTERN_PARAMS);
   patternsCount_ = int16_t(patternsCount_ + 1);
 
+  // 255 can only be an entry naming no pattern; raised, it would turn into OrderEmpty.
   for (auto& entry : order_)
-    if (entry >= position && entry < 256) StoreRelaxed(entry, uint16_t(entry + 1));
+    if (entry >= position && entry < 255) StoreRelaxed(entry, uint16_t(entry + 1));
   return true;
 }
 
