@@ -1,0 +1,89 @@
+// varnel-cli: the headless tool. Each command is one entry of the table below; a command parses
+// its own arguments and returns the exit status (0 done, 1 failed, 2 wrong use).
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/info_command.h"
+#include "cli/resave_command.h"
+
+namespace varnel::cli {
+namespace {
+
+struct Command {
+  std::string_view name;
+  std::string_view arguments;
+  std::string_view summary;
+  int (*run)(CommandContext&);
+};
+
+constexpr Command Commands[] = {
+    {"info", "SONG.vnl [--json] [--cells]",
+     "show what the song holds; --json as one JSON document, --cells with every cell of every pattern",
+     RunInfo},
+    {"resave", "IN.vnl OUT.vnl", "load a song and save it in the current file version", RunResave},
+};
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: varnel-cli [--verbose] COMMAND ARGUMENTS\n\nCommands:\n";
+  for (const Command& command : Commands) {
+    out << "  " << command.name << ' ' << command.arguments << "\n      " << command.summary << '\n';
+  }
+  out << "\nOptions:\n  --verbose   also print the song's status texts on standard error\n"
+         "  --help      show this text\n\nExit status: 0 done, 1 failed, 2 wrong use.\n";
+}
+
+int Run(const std::vector<std::string>& all) {
+  std::vector<std::string> args;
+  bool verbose = false, help = false, options = true;
+  for (const std::string& arg : all) {
+    if (options && arg == "--") options = false;
+    if (options && arg == "--verbose") {
+      verbose = true;
+    } else if (options && (arg == "--help" || arg == "-h")) {
+      help = true;
+    } else {
+      args.push_back(arg);
+    }
+  }
+  if (help) {
+    PrintUsage(std::cout);
+    return ExitOk;
+  }
+  if (args.empty()) {
+    PrintUsage(std::cerr);
+    return ExitUsage;
+  }
+  for (const Command& command : Commands) {
+    if (command.name != args[0]) continue;
+    CommandContext context{{args.begin() + 1, args.end()}, verbose, std::cout, std::cerr};
+    try {
+      return command.run(context);
+    } catch (const UsageError& error) {
+      std::cerr << "varnel-cli " << command.name << ": " << error.what() << "\nUsage: varnel-cli "
+                << command.name << ' ' << command.arguments << '\n';
+      return ExitUsage;
+    }
+  }
+  std::cerr << "varnel-cli: unknown command " << args[0] << "\n\n";
+  PrintUsage(std::cerr);
+  return ExitUsage;
+}
+
+}  // namespace
+}  // namespace varnel::cli
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  try {
+    return varnel::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::cerr << "varnel-cli: " << error.what() << '\n';
+  } catch (...) {
+    std::cerr << "varnel-cli: unexpected failure\n";
+  }
+  return varnel::cli::ExitFailure;
+}
