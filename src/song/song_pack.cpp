@@ -83,6 +83,10 @@ void TVNSong::PackMoveToSmallestPatterns() {
       for (int k = 0; k < channelsCount_; ++k) {
         const int g = Order(k, j);
         if (g >= e || LastRow(g) != LastRow(e)) continue;
+        // Where the channel already plays its (empty) part of g, moving into g would add music there.
+        bool named = false;
+        for (int pos = 0; pos < orderLength_ && !named; ++pos) named = Order(i, pos) == g;
+        if (named) continue;
         bool free = true;
         for (int t = first; t < end && free; ++t) free = IsTrackEmpty(g, t);
         if (!free) continue;

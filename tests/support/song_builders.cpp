@@ -11,6 +11,17 @@ namespace varnel::test {
 
 void MakeSong(TVNSong& song, int channels, int rows) { song.Reset(channels, rows, true); }
 
+void LoadTracklessChannels(TVNSong& s) {
+  s.AddTrack(s.TracksCount() - 1, ttNote, -1, -1);
+  std::vector<uint8_t> bytes = s.EncodeFile();
+  const int c = s.ChannelsCount(), t = s.TracksCount() - 1;
+  const size_t trackChannel = 19 + 16 * 10 + c * 4 + s.PatternsCount() * 2 + c * s.OrderLength() * 2 + t * 2 + 1;
+  ASSERT_EQ(bytes.at(trackChannel), c - 1);
+  bytes[trackChannel] = 5;
+  ASSERT_TRUE(s.LoadFromBytes(bytes, "trackless.vnl"));
+  ASSERT_EQ(s.ChannelsCount(), 6);
+}
+
 Bytes& Bytes::u8(int v) {
   data.push_back(uint8_t(v));
   return *this;

@@ -12,6 +12,10 @@ namespace varnel::test {
 // A fresh song of the given channels (one note track each) and pattern length.
 void MakeSong(TVNSong& song, int channels, int rows);
 
+// Moves the song's new last track to channel 5 through the file, so that the song gets channels
+// without tracks (as only a loaded file can have them). Expects fewer than 5 channels.
+void LoadTracklessChannels(TVNSong& song);
+
 // Appends big-endian integers and strings to a byte vector, for building files by hand.
 struct Bytes {
   std::vector<uint8_t> data;
