@@ -1,0 +1,253 @@
+#include "midi/midi_devices.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "song/song.h"
+
+namespace varnel {
+
+namespace {
+
+std::string WithoutAmpersands(std::string caption) {
+  caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+  return caption;
+}
+
+}  // namespace
+
+MidiDevices::MidiDevices(MidiBackend& backend, TVNSong& song) : backend_(backend), song_(song) {}
+
+MidiDevices::~MidiDevices() {
+  input_.reset();
+  std::scoped_lock lock(outputMutex_);
+  output_.reset();
+}
+
+std::string MidiDevices::ResultText(int result) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", result);
+  return text;
+}
+
+std::vector<std::string> MidiDevices::GetMidiOutDevices() {
+  auto names = backend_.OutputNames();
+  outDeviceCount_ = int(names.size());
+  outNames_ = names;
+  return names;
+}
+
+std::vector<std::string> MidiDevices::GetMidiInDevices() {
+  auto names = backend_.InputNames();
+  inDeviceCount_ = int(names.size());
+  inNames_ = names;
+  return names;
+}
+
+bool MidiDevices::HasOutput() const {
+  std::scoped_lock lock(outputMutex_);
+  return output_ != nullptr;
+}
+
+bool MidiDevices::OpenMidiOut(int deviceId) {
+  CloseMidiOut();
+  int result = 0;
+  auto output = backend_.OpenOutput(deviceId, result);
+  outResult_ = output ? 0 : (result != 0 ? result : 1);
+  if (!output) {
+    song_.Report().Status("Could not open midi out, rc = " + ResultText(outResult_), 0);
+    return false;
+  }
+  {
+    std::scoped_lock lock(outputMutex_);
+    output_ = std::move(output);
+  }
+  PrepareChannels(-1);
+  song_.Report().Status("Device OK", 0);
+  outDeviceId_ = deviceId;
+  return true;
+}
+
+bool MidiDevices::CloseMidiOut() {
+  std::unique_ptr<MidiOutput> old;
+  {
+    std::scoped_lock lock(outputMutex_);
+    old = std::move(output_);
+  }
+  old.reset();  // closing may take a while: never under the lock the row clock sends with
+  outResult_ = 0;
+  return true;
+}
+
+bool MidiDevices::OpenMidiIn(int deviceId) {
+  if (deviceId < 0) {
+    inputOpen_ = false;
+    inDeviceId_ = -1;
+    song_.Report().Status("No MIDI In Device selected", 0);
+    return false;
+  }
+  input_.reset();
+  int result = 0;
+  input_ = backend_.OpenInput(
+      deviceId,
+      [this](const ShortMessage& message) {
+        if (inputHandler_) inputHandler_(message);
+      },
+      result);
+  inResult_ = input_ ? 0 : (result != 0 ? result : 1);
+  if (!input_) {
+    song_.Report().Status("Could not open midi in, rc = " + ResultText(inResult_), 0);
+    return false;
+  }
+  PrepareChannels(-1);
+  song_.Report().Status("Device OK", 0);
+  inDeviceId_ = deviceId;
+  return true;
+}
+
+bool MidiDevices::CloseMidiIn() {
+  if (!inputOpen_) return false;
+  input_.reset();
+  inResult_ = 0;
+  return true;
+}
+
+void MidiDevices::SelectOutDevice(int deviceId, const std::string& caption) {
+  CloseMidiOut();
+  OpenMidiOut(deviceId);
+  outDeviceId_ = deviceId;  // the item is checked and stored even when the open failed
+  song_.DeviceName = WithoutAmpersands(caption);
+  song_.Report().Status("Device: " + song_.DeviceName, 0);
+}
+
+void MidiDevices::SelectInDevice(int deviceId, const std::string& caption) {
+  if (inputOpen_) CloseMidiIn();
+  OpenMidiIn(deviceId);
+  inDeviceId_ = deviceId;
+  song_.InDeviceName = WithoutAmpersands(caption);
+  song_.Report().Status("InDevice: " + song_.InDeviceName, 0);
+  inputOpen_ = true;
+}
+
+void MidiDevices::CheckOutDevice() {
+  if (song_.DeviceName.empty()) return;
+  if (outNames_.empty()) GetMidiOutDevices();
+  std::vector<std::string> captions{"MIDI Mapper"};
+  captions.insert(captions.end(), outNames_.begin(), outNames_.end());
+  for (size_t item = 0; item < captions.size(); ++item) {
+    if (WithoutAmpersands(captions[item]) != song_.DeviceName) continue;
+    const int id = int(item) - 1;
+    if (id != outDeviceId_ || !HasOutput()) SelectOutDevice(id, captions[item]);
+    return;
+  }
+}
+
+void MidiDevices::RestoreDevices(const std::string& outName, const std::string& inName) {
+  std::vector<std::string> outs{"MIDI Mapper"};
+  const auto outNames = GetMidiOutDevices();
+  outs.insert(outs.end(), outNames.begin(), outNames.end());
+  size_t outItem = 0;
+  for (size_t i = 0; i < outs.size(); ++i)
+    if (!outName.empty() && WithoutAmpersands(outs[i]) == outName) outItem = i;  // the last match
+  SelectOutDevice(int(outItem) - 1, outs[outItem]);
+
+  std::vector<std::string> ins{"None"};
+  const auto inNames = GetMidiInDevices();
+  ins.insert(ins.end(), inNames.begin(), inNames.end());
+  for (size_t i = ins.size(); i-- > 1;) {
+    if (!inName.empty() && WithoutAmpersands(ins[i]) == inName) {
+      SelectInDevice(int(i) - 1, ins[i]);
+      break;
+    }
+  }
+}
+
+void MidiDevices::Send(const ShortMessage& message, MidiTime when) {
+  std::scoped_lock lock(outputMutex_);
+  if (output_) output_->Send(message, when);
+}
+
+void MidiDevices::SendShortMessage(int status, int channel, int data1, int data2, MidiTime when) {
+  if (channel < 0 || channel > 15) return;
+  Send(MakeShortMessage(uint8_t(status + channel), uint8_t(data1), uint8_t(data2)), when);
+}
+
+void MidiDevices::NoteOn(int channel, int note, int velocity, MidiTime when) {
+  SendShortMessage(0x90, channel, note, velocity, when);
+}
+
+void MidiDevices::NoteOff(int channel, int note, int velocity, MidiTime when) {
+  SendShortMessage(0x80, channel, note, velocity, when);
+}
+
+void MidiDevices::PitchWheel(int channel, int data1, int data2, MidiTime when) {
+  SendShortMessage(0xE0, channel, data1, data2, when);
+}
+
+void MidiDevices::AllNotesOff(int channel, MidiTime when) {
+  if (channel >= 0) {
+    SendShortMessage(0xB0, channel, 123, 0, when);
+    return;
+  }
+  for (int c = 0; c < MidiChannelCount; ++c) SendShortMessage(0xB0, c, 123, 0, when);
+}
+
+void MidiDevices::ResetChannels(int channel, MidiTime when) {
+  const int first = channel >= 0 ? channel : 0;
+  const int last = channel >= 0 ? channel : MidiChannelCount - 1;
+  for (int c = first; c <= last; ++c) {
+    SendShortMessage(0xB0, c, 121, 0, when);
+    SendShortMessage(0xB0, c, 123, 0, when);
+  }
+}
+
+void MidiDevices::SendChannelEvent(int channel, int type, int value, int param, MidiTime when) {
+  if (value < 0 || value > (type == EventTempo ? 255 : 127) || type < 0 || type > 15) return;
+  if (type >= 1 && type <= 9) {
+    SendShortMessage(0xB0, channel, EventControllers[type], value, when);
+  } else if (type == EventPitchWheel) {
+    PitchWheel(channel, 0, value, when);
+  } else if (type == EventControlChange) {
+    if (param >= 0 && param <= 127) SendShortMessage(0xB0, channel, param, value, when);
+  } else if (type == EventNRPN || type == EventRPN) {
+    if (param < 0 || param > 16383) return;
+    const int high = type == EventNRPN ? 99 : 101;
+    SendShortMessage(0xB0, channel, high, param / 128, when);
+    SendShortMessage(0xB0, channel, high - 1, param % 128, when);
+    SendShortMessage(0xB0, channel, 6, value, when);
+  } else if (type == EventProgram) {
+    SendShortMessage(0xC0, channel, value, 0, when);
+  } else if (type == EventTempo) {
+    song_.BPM = uint8_t(std::max(value, 32));
+    if (tempoHandler_) tempoHandler_(when);
+  }
+}
+
+void MidiDevices::PrepareChannels(int channel, MidiTime when) {
+  Trace("PrepareChannels ", channel);
+  const int first = channel >= 0 ? channel : 0;
+  const int last = channel >= 0 ? channel : 23;
+  for (int c = first; c <= last && c < MidiChannelCount; ++c) {
+    for (int type = 1; type <= 9; ++type) {
+      const int preset = song_.MidiChannelParams(c, type);
+      SendChannelEvent(c, type, preset >= 128 ? DefaultControllerValues[type] : preset, -1, when);
+    }
+    PitchWheel(c, 0, 64, when);
+    const int msb = song_.BankSelect(c, 0), lsb = song_.BankSelect(c, 1);
+    SendShortMessage(0xB0, c, 0, msb > 127 ? 0 : msb, when);
+    SendShortMessage(0xB0, c, 32, lsb > 127 ? 0 : lsb, when);
+    const int program = song_.MidiChannelParams(c, 0);
+    if (program <= 127) SendShortMessage(0xC0, c, program, 0, when);
+  }
+}
+
+void MidiDevices::PassThrough(const ShortMessage& message, int channel) {
+  if (channel < 0 || channel > 15) return;
+  ShortMessage out = message;
+  // A channel message moves to the selected channel; adding to its own channel would change its
+  // kind (0x82 + 15 is a note-on). System messages have no channel and pass unchanged.
+  if (out.bytes[0] < 0xF0) out.bytes[0] = uint8_t((out.bytes[0] & 0xF0) | channel);
+  Send(out, SendNow);
+}
+
+}  // namespace varnel

@@ -1,0 +1,67 @@
+// The device interfaces the core talks to. Backends (system ports, the embedded synth, a recorder)
+// implement them; the core never sees a device library.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+using MidiClock = std::chrono::steady_clock;
+using MidiTime = MidiClock::time_point;
+
+// "Send at once": messages of the editor, the piano and the channel panel carry no intended time.
+inline constexpr MidiTime SendNow{};
+
+// One channel or system message of one to three bytes, as it goes on the wire.
+struct ShortMessage {
+  uint8_t bytes[3] = {0, 0, 0};
+  uint8_t size = 3;
+
+  friend bool operator==(const ShortMessage&, const ShortMessage&) = default;
+};
+
+// The bytes of a message kind: 0xC0/0xD0 take one data byte, system real-time messages none.
+inline ShortMessage MakeShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {
+  const uint8_t kind = status & 0xF0;
+  uint8_t size = 3;
+  if (kind == 0xC0 || kind == 0xD0 || status == 0xF1 || status == 0xF3) size = 2;
+  if (status >= 0xF4) size = 1;
+  return ShortMessage{{status, data1, data2}, size};
+}
+
+// An open output device. Send may be called from the UI thread and the row clock at the same time;
+// each call hands over one complete message. `when` is the row's intended time on MidiClock
+// (SendNow for immediate messages): a backend that can timestamp places the message there, the
+// others send at once.
+class MidiOutput {
+ public:
+  virtual ~MidiOutput() = default;
+  virtual void Send(const ShortMessage& message, MidiTime when) = 0;
+};
+
+// An open input device. It calls its handler on the backend's own thread, one message at a time,
+// in arrival order, until it is destroyed.
+class MidiInput {
+ public:
+  virtual ~MidiInput() = default;
+};
+
+using MidiInputHandler = std::function<void(const ShortMessage&)>;
+
+// Lists and opens devices. Device ids are indexes into the lists; output id -1 is the "MIDI Mapper",
+// Varnel's embedded General MIDI synth. A failed open returns null and sets a non-zero result code.
+class MidiBackend {
+ public:
+  virtual ~MidiBackend() = default;
+  virtual std::vector<std::string> OutputNames() = 0;
+  virtual std::vector<std::string> InputNames() = 0;
+  virtual std::unique_ptr<MidiOutput> OpenOutput(int id, int& result) = 0;
+  virtual std::unique_ptr<MidiInput> OpenInput(int id, MidiInputHandler handler, int& result) = 0;
+};
+
+}  // namespace varnel

@@ -1,0 +1,190 @@
+#include "midi/playback.h"
+
+#include <algorithm>
+
+#include "midi/midi_devices.h"
+#include "song/song.h"
+
+namespace varnel {
+
+namespace {
+bool IsSet(int loopMark) { return loopMark > 0; }  // marks hold row + 1; -1 is "not set"
+}  // namespace
+
+PlaybackEngine::PlaybackEngine(TVNSong& song, MidiDevices& devices, RowClock& clock)
+    : song_(song), devices_(devices), clock_(clock) {
+  devices_.SetTempoHandler([this](MidiTime when) { RestartPlayTimer(when); });
+}
+
+PlaybackEngine::~PlaybackEngine() {
+  devices_.SetTempoHandler(nullptr);
+  StopPlayTimer();
+}
+
+bool PlaybackEngine::StartPlayTimer() {
+  const RowPeriod period = RowPeriodFor(song_.BPM, song_.SPD);
+  devices_.PrepareChannels(-1);
+  playing_ = true;
+  if (clock_.Running()) {
+    clock_.SetPeriod(period);
+    return true;
+  }
+  if (!clock_.Start(period, [this](MidiTime deadline) {
+        if (playing_ && !stopped_) PlayRow(deadline);
+      })) {
+    song_.Report().Status("Cannot set the timer", 0);
+    return false;
+  }
+  return true;
+}
+
+void PlaybackEngine::StopPlayTimer() {
+  clock_.Stop();
+  playing_ = false;
+}
+
+void PlaybackEngine::RestartPlayTimer(MidiTime when) {
+  // The clock keeps running: the new period applies from the next row, and the channel
+  // preparation that a restart brings is sent at once.
+  if (!playing_ || stopped_) return;
+  devices_.PrepareChannels(-1, when);
+  clock_.SetPeriod(RowPeriodFor(song_.BPM, song_.SPD));
+}
+
+void PlaybackEngine::PlayPause() {
+  stopped_ = false;
+  if (playing_) {
+    StopPlayTimer();
+    devices_.AllNotesOff(-1);
+  } else {
+    StartPlayTimer();
+  }
+}
+
+void PlaybackEngine::Stop() {
+  stopped_ = true;
+  StopPlayTimer();
+  devices_.AllNotesOff(-1);
+  Rewind();
+}
+
+void PlaybackEngine::Rewind() {
+  song_.PlayingRow = IsSet(song_.PatternLoopStart) ? song_.PatternLoopStart - 1 : 0;
+  song_.PlayingOrder = IsSet(song_.OrderLoopStart) ? song_.OrderLoopStart - 1 : 0;
+}
+
+void PlaybackEngine::MetronomeClick(MidiTime when) {
+  const int spd = std::max<int>(song_.SPD, 1);
+  const int row = song_.PlayingRow;
+  int note;
+  if (row % (4 * spd) == 0) {
+    note = 61;
+  } else if (row % spd == 0) {
+    note = 60;
+  } else {
+    return;
+  }
+  devices_.NoteOff(PercussionMidiChannel, note, 100, when);
+  devices_.NoteOn(PercussionMidiChannel, note, 100, when);
+}
+
+void PlaybackEngine::PlayRow(MidiTime when) {
+  if (tickGuard_.exchange(true)) return;
+  if (stopped_ || !playing_) {
+    tickGuard_ = false;
+    return;
+  }
+  {
+    std::scoped_lock lock(song_.ShapeLock());
+    if (song_.PlayingRow < 0 || song_.PlayingRow >= RowsPerPattern) song_.PlayingRow = 0;
+    if (song_.Metronome) MetronomeClick(when);
+    int shortest = 255;
+    // Tracks are grouped by ascending channel: one walk finds every channel's tracks.
+    const int tracks = song_.TracksCount();
+    int track = 0;
+    for (int channel = 0; channel < song_.ChannelsCount(); ++channel) {
+      while (track < tracks && song_.TrackChannel(track) < channel) ++track;
+      int end = track;
+      while (end < tracks && song_.TrackChannel(end) == channel) ++end;
+      PlayChannel(channel, track, end, shortest, when);
+      track = end;
+    }
+    song_.LastPlayedRow = song_.PlayingRow;
+    song_.LastPlayedOrder = song_.PlayingOrder;
+    if (rowPlayed_) rowPlayed_();
+    Advance(shortest);
+  }
+  tickGuard_ = false;
+}
+
+void PlaybackEngine::PlayChannel(int channel, int first, int end, int& shortest, MidiTime when) {
+  TVNSong& s = song_;
+  s.StoreChannelActivity(channel, 0);
+  if (!s.ChannelOn(channel)) return;
+  int p;
+  if (s.SongMode) {
+    if (s.PlayingOrder < 0 || s.PlayingOrder >= s.OrderLength()) s.PlayingOrder = 0;
+    p = s.Order(channel, s.PlayingOrder);
+  } else {
+    p = s.CurrentPattern;
+  }
+  auto release = [&](int t) {
+    const int owner = s.SoundingChannel(t);
+    devices_.NoteOff(s.GetMidiChannel(owner), s.SoundingNote(t), 0, when);
+  };
+  if (p == OrderNoteOff) {
+    for (int t = first; t < end; ++t)
+      if (s.TrackType(t) == ttNote) release(t);
+    return;
+  }
+  if (p >= s.PatternsCount()) return;
+  shortest = std::min<int>(shortest, s.LastRow(p));
+  const int row = s.PlayingRow;
+
+  for (int t = first; t < end; ++t) {
+    if (s.TrackType(t) != ttNote) continue;
+    const int32_t c = s.CellData(p, t, row);
+    if ((c >= 0 && c < 128 && s.GetReleaseMode(s.SoundingChannel(t)) != 255) || c == CellNoteOff) release(t);
+  }
+
+  const int midiChannel = s.ChannelParams(channel, TVNSong::ParamMidiChannel);
+  for (int t = first; t < end; ++t) {
+    const int type = s.TrackType(t);
+    const int32_t c = s.CellData(p, t, row);
+    if (type == ttNote) {
+      if (c < 0 || c >= 128) continue;
+      int velocity = s.ChannelParams(channel, TVNSong::ParamVelocity);
+      if (t + 1 < s.TracksCount() && s.TrackType(t + 1) == ttVelocity) {
+        const int32_t v = s.CellData(p, t + 1, row);
+        if (v >= 0 && v < 128) velocity = v;  // empty (or no valid velocity): the channel's default
+      }
+      const int note = c + s.GetTranspose(channel);
+      if (note < 0 || note > 127) continue;  // transposed out of the MIDI range: nothing to play
+      devices_.NoteOn(midiChannel, note, velocity, when);
+      s.StoreChannelActivity(channel, 1);
+      s.StoreSoundingNote(t, note);
+      s.StoreSoundingChannel(t, channel);
+    } else if (type == ttTempo) {
+      if (c > 0 && c < 255) devices_.SendChannelEvent(midiChannel, type - 3, c, s.TrackParam(t), when);
+    } else if (type >= ttPan && type < ttTempo) {
+      if (c >= 0 && c < 128) devices_.SendChannelEvent(midiChannel, type - 3, c, s.TrackParam(t), when);
+    }
+  }
+}
+
+void PlaybackEngine::Advance(int shortest) {
+  TVNSong& s = song_;
+  const int next = s.PlayingRow + 1;
+  const bool wrap = next > shortest || (IsSet(s.PatternLoopEnd) && next >= s.PatternLoopEnd);
+  if (!wrap) {
+    s.PlayingRow = next;
+    return;
+  }
+  s.PlayingRow = IsSet(s.PatternLoopStart) ? s.PatternLoopStart - 1 : 0;
+  if (!s.SongMode) return;
+  const int order = s.PlayingOrder + 1;
+  const bool orderWrap = order >= s.OrderLength() || (IsSet(s.OrderLoopEnd) && order >= s.OrderLoopEnd);
+  s.PlayingOrder = orderWrap ? (IsSet(s.OrderLoopStart) ? s.OrderLoopStart - 1 : 0) : order;
+}
+
+}  // namespace varnel

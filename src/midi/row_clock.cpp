@@ -1,0 +1,125 @@
+#include "midi/row_clock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <time.h>
+#endif
+
+namespace varnel {
+
+RowPeriod RowPeriodFor(int bpm, int spd) {
+  const int64_t perMinute = int64_t(std::max(bpm, 1)) * std::max(spd, 1);
+  return RowPeriod(int64_t(60'000'000'000) / perMinute);
+}
+
+// ---- ThreadRowClock ----
+//
+// Each Start creates a thread with its own state. Stop does not wait for a sleeping thread (a row
+// can last almost two seconds): it marks the state stopped under the tick mutex, so a tick in
+// progress finishes first and no tick starts afterwards; the thread exits when it wakes.
+struct ThreadRowClock::Shared {
+  struct Run {
+    std::mutex tickMutex;
+    bool stopped = false;               // guarded by tickMutex
+    std::atomic<bool> realTime{false};  // written by the clock thread
+    Tick tick;
+  };
+  std::atomic<int64_t> periodNs{0};  // written by the UI thread or the tick, read by the clock thread
+  std::shared_ptr<Run> run;          // the current run; UI thread only
+};
+
+namespace {
+
+void RaisePriority(std::atomic<bool>& realTime) {
+#ifdef __linux__
+  sched_param param{};
+  param.sched_priority = std::min(80, sched_get_priority_max(SCHED_FIFO));
+  realTime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#else
+  realTime = false;
+#endif
+}
+
+void SleepUntil(MidiTime deadline) {
+#ifdef __linux__
+  // steady_clock is CLOCK_MONOTONIC here; this is a true absolute sleep, unlike sleep_until.
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+  timespec ts{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+#else
+  std::this_thread::sleep_until(deadline);
+#endif
+}
+
+}  // namespace
+
+ThreadRowClock::ThreadRowClock() : shared_(std::make_shared<Shared>()) {}
+
+ThreadRowClock::~ThreadRowClock() { Stop(); }
+
+bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
+  Stop();
+  auto run = std::make_shared<Shared::Run>();
+  shared_->periodNs = period.count();
+  run->tick = std::move(tick);
+  try {
+    std::thread thread([shared = shared_, run, start = MidiClock::now()] {
+      RaisePriority(run->realTime);
+      MidiTime deadline = start;
+      for (;;) {
+        deadline += RowPeriod(shared->periodNs.load(std::memory_order_relaxed));
+        SleepUntil(deadline);
+        std::scoped_lock lock(run->tickMutex);
+        if (run->stopped) return;
+        run->tick(deadline);
+      }
+    });
+    thread.detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  shared_->run = std::move(run);
+  return true;
+}
+
+void ThreadRowClock::SetPeriod(RowPeriod period) { shared_->periodNs = period.count(); }
+
+void ThreadRowClock::Stop() {
+  auto run = std::move(shared_->run);
+  if (!run) return;
+  std::scoped_lock lock(run->tickMutex);
+  run->stopped = true;
+}
+
+bool ThreadRowClock::Running() const { return shared_->run != nullptr; }
+
+bool ThreadRowClock::RealTime() const {
+  auto run = shared_->run;
+  return run && run->realTime.load();
+}
+
+// ---- ManualRowClock ----
+
+bool ManualRowClock::Start(RowPeriod period, Tick tick) {
+  period_ = period;
+  tick_ = std::move(tick);
+  running_ = true;
+  return true;
+}
+
+bool ManualRowClock::Advance() {
+  if (!running_) return false;
+  now_ += period_;
+  tick_(now_);
+  return true;
+}
+
+}  // namespace varnel
