@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <map>
 #include <ostream>
 #include <set>
 #include <stdexcept>
@@ -32,12 +33,18 @@ struct UsageError : std::runtime_error {
 struct Arguments {
   std::vector<std::string> positional;
   std::set<std::string> flags;
+  std::map<std::string, std::string> values;
   bool Has(std::string_view flag) const { return flags.count(std::string(flag)) != 0; }
+  // The value of an option that takes one, or fallback when it was not given.
+  std::string Value(std::string_view option, std::string fallback = "") const;
+  // The value as a whole number in min..max; a UsageError when it is anything else.
+  int Number(std::string_view option, int fallback, int min, int max) const;
 };
 
-// Splits args into positional arguments and the given flags; "--" ends the options.
-// Any other argument starting with '-' is a UsageError.
-Arguments SplitArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> known);
+// Splits args into positional arguments, the given flags and the given options that take a value
+// ("--rows 16"); "--" ends the options. Any other argument starting with '-' is a UsageError.
+Arguments SplitArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> known,
+                         std::initializer_list<std::string_view> valued = {});
 
 // Loads path into song. On failure the song's own message (or, when it gave none, one of ours)
 // has been written to standard error, prefixed with the path.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/events_command.h"
 #include "cli/info_command.h"
 #include "cli/resave_command.h"
 
@@ -25,6 +26,10 @@ constexpr Command Commands[] = {
      "show what the song holds; --json as one JSON document, --cells with every cell of every pattern",
      RunInfo},
     {"resave", "IN.vnl OUT.vnl", "load a song and save it in the current file version", RunResave},
+    {"events", "SONG.vnl --rows N [--mode song|pattern] [--metronome]",
+     "play N rows on a virtual clock and print every MIDI message: the row count (-1 for the channel "
+     "preparation), then the bytes in hex",
+     RunEvents},
 };
 
 void PrintUsage(std::ostream& out) {
