@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,27 +23,32 @@ namespace {
 std::string TemporaryName(const std::string& path) {
   static std::atomic<unsigned> counter{0};
 #ifdef _WIN32
-  const unsigned long pid = 0;
+  const unsigned long pid = static_cast<unsigned long>(_getpid());
 #else
   const unsigned long pid = static_cast<unsigned long>(::getpid());
 #endif
   return path + ".tmp" + std::to_string(pid) + "-" + std::to_string(counter++);
 }
 
-#ifndef _WIN32
-bool WriteAll(int fd, std::span<const uint8_t> data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) return false;
-    done += size_t(n);
-  }
-  return true;
+#ifdef _WIN32
+int OpenNew(const std::string& path, int) {
+  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
-
+long WriteSome(int fd, const uint8_t* data, size_t size) { return _write(fd, data, unsigned(std::min<size_t>(size, 1 << 30))); }
+bool Flush(int fd) { return _commit(fd) == 0; }
+int Close(int fd) { return _close(fd); }
+void SyncFolderOf(const std::string&) {}
+#else
+int OpenNew(const std::string& path, int mode) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode));
+}
+long WriteSome(int fd, const uint8_t* data, size_t size) { return long(::write(fd, data, size)); }
+bool Flush(int fd) { return ::fsync(fd) == 0; }
+int Close(int fd) { return ::close(fd); }
+// The rename itself is only durable once the folder is.
 void SyncFolderOf(const std::string& path) {
   const auto folder = std::filesystem::path(path).parent_path();
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
@@ -48,45 +57,67 @@ void SyncFolderOf(const std::string& path) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
-  const std::string temporary = TemporaryName(path);
-#ifdef _WIN32
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
+AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), temporary_(TemporaryName(path_)) {
+  int mode = 0666;
+  std::error_code error;
+  const auto status = std::filesystem::status(path_, error);
+  if (!error && std::filesystem::exists(status)) {
+    // Only a file is replaced, and it keeps its permissions.
+    if (!std::filesystem::is_regular_file(status)) {
+      failed_ = true;
+      return;
+    }
+    mode = int(status.permissions() & std::filesystem::perms::mask);
+  }
+  fd_ = OpenNew(temporary_, mode);
+  failed_ = fd_ < 0;
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+void AtomicFileWriter::Discard() {
+  if (fd_ >= 0) {
+    Close(fd_);
+    fd_ = -1;
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+  }
+  failed_ = true;
+}
+
+bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
+  size_t done = 0;
+  while (!failed_ && done < data.size()) {
+    const long n = WriteSome(fd_, data.data() + done, data.size() - done);
+    if (n <= 0) {
+      Discard();
+    } else {
+      done += size_t(n);
     }
   }
-#else
-  mode_t mode = 0666;
-  struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) {
-    if (!S_ISREG(existing.st_mode)) return false;
-    mode = existing.st_mode & 07777;
-  }
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-#endif
+  return !failed_;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (failed_) return false;
+  const bool flushed = Flush(fd_);
+  const bool closed = Close(fd_) == 0;
+  fd_ = -1;
   std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
+  if (flushed && closed) std::filesystem::rename(temporary_, path_, error);
+  if (!flushed || !closed || error) {
+    std::filesystem::remove(temporary_, error);
+    failed_ = true;
     return false;
   }
-#ifndef _WIN32
-  SyncFolderOf(path);
-#endif
+  SyncFolderOf(path_);
+  failed_ = true;  // committed: nothing more to write or remove
   return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
+  AtomicFileWriter file(path);
+  return file.Write(data) && file.Commit();
 }
 
 bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out) {
@@ -95,16 +126,16 @@ bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t
   if (!in) return false;
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
-  if (!error) out.reserve(size_t(std::min<uintmax_t>(size, maxBytes)));
-  constexpr size_t chunk = 1 << 20;
-  while (out.size() < maxBytes) {
-    const size_t want = std::min(chunk, maxBytes - out.size());
-    const size_t old = out.size();
-    out.resize(old + want);
-    in.read(reinterpret_cast<char*>(out.data() + old), std::streamsize(want));
-    out.resize(old + size_t(in.gcount()));
-    if (in.eof()) return true;
-    if (!in) return false;
+  // One read of the whole file; a file that grows meanwhile is read to the size it had.
+  out.resize(error ? 0 : size_t(std::min<uintmax_t>(size, maxBytes)));
+  in.read(reinterpret_cast<char*>(out.data()), std::streamsize(out.size()));
+  if (size_t(in.gcount()) != out.size()) return false;
+  if (error) {
+    // No size known (a pipe, say): read in pieces.
+    char piece[1 << 16];
+    while (out.size() < maxBytes && in.read(piece, sizeof piece).gcount() > 0)
+      out.insert(out.end(), piece, piece + std::min<size_t>(size_t(in.gcount()), maxBytes - out.size()));
+    return in.eof();
   }
   return true;
 }

@@ -8,8 +8,29 @@
 
 namespace varnel {
 
-// Writes data to a temporary file beside path, flushes it to the disk and renames it over path.
-// On failure path is untouched, the temporary file is removed, and the result is false.
+// Writes to a temporary file beside the target; Commit flushes it to the disk and renames it over
+// the target. Until then, and whenever anything fails, the target is untouched; an uncommitted
+// temporary file is removed.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  bool Write(std::span<const uint8_t> data);
+  bool Commit();
+
+ private:
+  void Discard();
+
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// The whole of data through an AtomicFileWriter.
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
 
 // Reads the file, at most its first maxBytes bytes; false when it cannot be opened or read.

@@ -123,7 +123,7 @@ void TVNSong::ResizeOrder(int newLength) {
 void TVNSong::InsertTrackAt(int index, uint8_t type, uint8_t channel, int32_t param) {
   const int oldCount = tracksCount_;
   const size_t row = RowsPerPattern;
-  std::vector<int32_t> next(size_t(patternsCount_) * (oldCount + 1) * row);
+  CellVector next(size_t(patternsCount_) * (oldCount + 1) * row);
   auto out = next.begin();
   for (int p = 0; p < patternsCount_; ++p) {
     auto in = cells_.begin() + ptrdiff_t(size_t(p) * oldCount * row);
@@ -141,7 +141,7 @@ void TVNSong::InsertTrackAt(int index, uint8_t type, uint8_t channel, int32_t pa
 void TVNSong::RemoveTrackAt(int index) {
   const int oldCount = tracksCount_;
   const size_t row = RowsPerPattern;
-  std::vector<int32_t> next(size_t(patternsCount_) * (oldCount - 1) * row);
+  CellVector next(size_t(patternsCount_) * (oldCount - 1) * row);
   auto out = next.begin();
   for (int p = 0; p < patternsCount_; ++p) {
     auto in = cells_.begin() + ptrdiff_t(size_t(p) * oldCount * row);

@@ -9,11 +9,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "song/cell_allocator.h"
 #include "song/relaxed.h"
 #include "song/reporter.h"
 #include "song/song_types.h"
@@ -143,8 +145,10 @@ class TVNSong {
   // ---- Song file (song_file_writer.cpp, song_file_reader.cpp) ----
   bool SaveToFile(const std::string& path);
   bool LoadFromFile(const std::string& path);
-  // The bytes SaveToFile writes, without touching the song (DeviceName must already be mapped).
+  // The bytes SaveToFile writes, without touching the song (DeviceName must already be mapped):
+  // all at once, or handed to emit piece by piece (false from emit stops the encoding).
   std::vector<uint8_t> EncodeFile() const;
+  bool EncodeFile(const std::function<bool(std::span<const uint8_t>)>& emit) const;
   // LoadFromFile's work after the file has been read; name is used for messages and FileName.
   bool LoadFromBytes(std::span<const uint8_t> bytes, const std::string& path);
 
@@ -215,7 +219,7 @@ class TVNSong {
   Relaxed<uint16_t> tracksCount_{16};
   Relaxed<uint16_t> orderLength_{1};
 
-  std::vector<int32_t> cells_;           // [pattern][track][256]
+  CellVector cells_;                     // [pattern][track][256]
   std::vector<uint8_t> trackType_;       // [track]
   std::vector<uint8_t> trackChannel_;    // [track]
   std::vector<int32_t> trackParam_;      // [track]

@@ -19,12 +19,27 @@ void ShortString(ByteWriter& out, const std::string& s) {
 }  // namespace
 
 std::vector<uint8_t> TVNSong::EncodeFile() const {
+  std::vector<uint8_t> all;
+  EncodeFile([&](std::span<const uint8_t> piece) {
+    all.insert(all.end(), piece.begin(), piece.end());
+    return true;
+  });
+  return all;
+}
+
+bool TVNSong::EncodeFile(const std::function<bool(std::span<const uint8_t>)>& emit) const {
+  // The file goes out in pieces of about this size, so a save never holds a second copy of a song.
+  constexpr size_t PieceBytes = size_t(1) << 20;
   std::scoped_lock lock(shapeLock_);
   const int patterns = patternsCount_, channels = channelsCount_, tracks = tracksCount_, length = orderLength_;
   std::vector<uint8_t> bytes;
-  bytes.reserve(size_t(19 + 480 + channels * (CHANNEL_PARAMS + 2 * length + 1)) + size_t(patterns) * tracks * 257 +
-                Tag.Comments.size() + 2048);
+  bytes.reserve(PieceBytes + size_t(tracks) * 257);
   ByteWriter out(bytes);
+  auto flush = [&] {
+    const bool ok = emit(bytes);
+    bytes.clear();
+    return ok;
+  };
 
   out.text("VnlMd106");
   out.u16(unsigned(patterns));
@@ -47,18 +62,26 @@ std::vector<uint8_t> TVNSong::EncodeFile() const {
     out.u8(TrackChannel(t));
   }
 
+  // Only the UI thread writes cells, and it is the one saving: plain reads are race-free here.
   for (int p = 0; p < patterns; ++p) {
+    if (bytes.size() >= PieceBytes && !flush()) return false;
     const int rows = LastRow(p) + 1;
+    const size_t start = bytes.size();
+    bytes.resize(start + size_t(tracks) * (1 + size_t(rows)));
+    uint8_t* at = bytes.data() + start;
     for (int t = 0; t < tracks; ++t) {
-      const int32_t* cells = &cells_[CellIndex(p, t, 0)];
+      const int32_t* __restrict cells = &cells_[CellIndex(p, t, 0)];
+      uint8_t* __restrict stored = at + 1;
       const int32_t fill = FileFillValue(TrackType(t));
-      const bool empty = std::all_of(cells, cells + rows, [&](int32_t v) { return LoadRelaxed(v) == fill; });
-      out.u8(empty ? 1 : 0);
-      if (empty) continue;
-      const size_t at = bytes.size();
-      bytes.resize(at + size_t(rows));
-      for (int r = 0; r < rows; ++r) bytes[at + size_t(r)] = uint8_t(LoadRelaxed(cells[r]));
+      int32_t differs = 0;
+      for (int r = 0; r < rows; ++r) {
+        stored[r] = uint8_t(cells[r]);
+        differs |= cells[r] ^ fill;
+      }
+      *at = differs == 0 ? 1 : 0;
+      at += differs == 0 ? 1 : 1 + size_t(rows);
     }
+    bytes.resize(size_t(at - bytes.data()));
   }
 
   out.u8(BPM);
@@ -93,15 +116,15 @@ std::vector<uint8_t> TVNSong::EncodeFile() const {
 
   out.u8(MidiChannelCount);
   out.bytes(midiChannelParams_.data() + 16 * MIDICHANNEL_PARAMS, (MidiChannelCount - 16) * MIDICHANNEL_PARAMS);
-  return bytes;
+  return flush();
 }
 
 bool TVNSong::SaveToFile(const std::string& path) {
   FileName = path;
   reporter_->Status("Saving " + path, 0);
   if (DeviceName == LocalizedSynthName) DeviceName = EnglishSynthName;
-  const std::vector<uint8_t> bytes = EncodeFile();
-  if (!WriteFileAtomically(path, bytes)) {
+  AtomicFileWriter file(path);
+  if (!EncodeFile([&](std::span<const uint8_t> piece) { return file.Write(piece); }) || !file.Commit()) {
     reporter_->Message("Error saving file");
     return false;
   }
