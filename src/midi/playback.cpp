@@ -90,7 +90,7 @@ void PlaybackEngine::MetronomeClick(MidiTime when) {
 
 void PlaybackEngine::PlayRow(MidiTime when) {
   if (tickGuard_.exchange(true)) return;
-  if (stopped_ || !playing_) {
+  if (stopped_ || !playing_ || Finished()) {
     tickGuard_ = false;
     return;
   }
@@ -181,10 +181,19 @@ void PlaybackEngine::Advance(int shortest) {
     return;
   }
   s.PlayingRow = IsSet(s.PatternLoopStart) ? s.PatternLoopStart - 1 : 0;
-  if (!s.SongMode) return;
+  if (!s.SongMode) {
+    passes_.fetch_add(1);
+    return;
+  }
   const int order = s.PlayingOrder + 1;
   const bool orderWrap = order >= s.OrderLength() || (IsSet(s.OrderLoopEnd) && order >= s.OrderLoopEnd);
   s.PlayingOrder = orderWrap ? (IsSet(s.OrderLoopStart) ? s.OrderLoopStart - 1 : 0) : order;
+  if (orderWrap) passes_.fetch_add(1);
+}
+
+void PlaybackEngine::SetPassLimit(int passes) {
+  passLimit_ = std::max(passes, 0);
+  passes_ = 0;
 }
 
 }  // namespace varnel

@@ -39,6 +39,13 @@ class PlaybackEngine {
   bool Playing() const { return playing_.load(); }
   bool Stopped() const { return stopped_.load(); }
 
+  // For playing a song a set number of times (the command-line player): after `passes` wraps of the
+  // order (song mode) or of the rows (pattern mode) the engine plays no further row. 0: no limit.
+  // UI thread, while stopped.
+  void SetPassLimit(int passes);
+  int PassesPlayed() const { return passes_.load(); }
+  bool Finished() const { return passLimit_ > 0 && passes_.load() >= passLimit_; }
+
   // One row; the row clock's tick. `when` is the row's intended time.
   void PlayRow(MidiTime when);
   void MetronomeClick(MidiTime when);
@@ -54,6 +61,8 @@ class PlaybackEngine {
   std::atomic<bool> playing_{false};    // written by the UI thread
   std::atomic<bool> stopped_{false};    // written by the UI thread
   std::atomic<bool> tickGuard_{false};  // written by the row clock
+  std::atomic<int> passes_{0};          // written by the row clock
+  int passLimit_ = 0;
 };
 
 }  // namespace varnel
