@@ -3,7 +3,7 @@
 #   ./test.sh               the normal build, all tests (what CI runs)
 #   ./test.sh --sanitize    the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./test.sh --tsan        the suite under ThreadSanitizer
-#   ./test.sh --bench       build, then run the benchmarks
+#   ./test.sh --bench       build, then run the benchmarks (about two minutes)
 #   ./test.sh --fuzz [SEC]  run the song-file fuzzer for SEC seconds (default 60)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,6 +21,7 @@ case "$mode" in
   --bench)
     ./setup.sh
     ./build/bench/song_file_bench
+    ./build/bench/row_clock_bench
     ;;
   --fuzz)
     ./setup.sh --fuzz

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 namespace varnel {
@@ -23,6 +26,33 @@ RowPeriod RowPeriodFor(int bpm, int spd) {
 // Each Start creates a thread with its own state. Stop does not wait for a sleeping thread (a row
 // can last almost two seconds): it marks the state stopped under the tick mutex, so a tick in
 // progress finishes first and no tick starts afterwards; the thread exits when it wakes.
+// While a run lasts, the processor is asked not to enter deep idle states, whose exit latency
+// (hundreds of microseconds on some machines) would delay every row after a long sleep. The
+// request holds while the file stays open; without permission there is simply no request.
+class IdleLatencyRequest {
+ public:
+  IdleLatencyRequest() {
+#ifdef __linux__
+    fd_ = ::open("/dev/cpu_dma_latency", O_WRONLY | O_CLOEXEC);
+    const int32_t microseconds = 0;
+    if (fd_ >= 0 && ::write(fd_, &microseconds, sizeof microseconds) != sizeof microseconds) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+#endif
+  }
+  ~IdleLatencyRequest() {
+#ifdef __linux__
+    if (fd_ >= 0) ::close(fd_);
+#endif
+  }
+  IdleLatencyRequest(const IdleLatencyRequest&) = delete;
+  IdleLatencyRequest& operator=(const IdleLatencyRequest&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 struct ThreadRowClock::Shared {
   struct Run {
     std::mutex tickMutex;
@@ -32,6 +62,7 @@ struct ThreadRowClock::Shared {
   };
   std::atomic<int64_t> periodNs{0};  // written by the UI thread or the tick, read by the clock thread
   std::shared_ptr<Run> run;          // the current run; UI thread only
+  std::unique_ptr<IdleLatencyRequest> idleLatency;  // UI thread only
 };
 
 namespace {
@@ -87,6 +118,7 @@ bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
     return false;
   }
   shared_->run = std::move(run);
+  shared_->idleLatency = std::make_unique<IdleLatencyRequest>();
   return true;
 }
 
@@ -95,6 +127,7 @@ void ThreadRowClock::SetPeriod(RowPeriod period) { shared_->periodNs = period.co
 void ThreadRowClock::Stop() {
   auto run = std::move(shared_->run);
   if (!run) return;
+  shared_->idleLatency.reset();
   std::scoped_lock lock(run->tickMutex);
   run->stopped = true;
 }
