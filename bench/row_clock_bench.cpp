@@ -2,10 +2,11 @@
 // periods of 125 ms, 10 ms and 2.5 ms and measures, for every row, how late its first message left
 // against the row's deadline. The machine's own floor is measured in the same run by cyclictest at
 // the same interval and scheduling policy. Targets: p99 at most 1.5x cyclictest's p99, and a drift
-// under 100 us after 10 000 rows.
+// under 100 us after 10 000 rows. Run it on an otherwise idle machine: other work shows as lateness.
 //
 //   row_clock_bench [--quick]     (--quick: fewer rows, for a smoke run)
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -110,8 +111,11 @@ ClockRun PlayRows(int bpm, int spd, size_t rows) {
   std::vector<double> us;
   for (auto late : backend.output_->Lateness()) us.push_back(double(late.count()) / 1000.0);
   run.figures = Summarise(us);
-  // Deadlines are absolute, so the last row's lateness is the whole drift after `rows` rows.
-  run.driftUs = us.back();
+  // Drift: how much later the last rows come than the first ones (medians of 50, so one late wake-up
+  // does not count as drift). Deadlines are absolute, so this stays near zero however long it plays.
+  const size_t n = std::min<size_t>(50, us.size() / 2);
+  const std::vector<double> first(us.begin(), us.begin() + long(n)), last(us.end() - long(n), us.end());
+  run.driftUs = Summarise(last).medianUs - Summarise(first).medianUs;
   return run;
 }
 
@@ -146,7 +150,7 @@ int main(int argc, char** argv) {
     size_t rows;
   };
   const Case cases[] = {
-      {"125 ms", 120, 4, quick ? 8u : 80u},
+      {"125 ms", 120, 4, quick ? 8u : 160u},
       {"10 ms", 250, 24, quick ? 100u : 1000u},
       {"2.5 ms", 250, 96, quick ? 400u : 10000u},
   };
@@ -158,12 +162,13 @@ int main(int argc, char** argv) {
     const long intervalUs = long(RowPeriodFor(c.bpm, c.spd).count() / 1000);
     const Figures floor = Cyclictest(intervalUs, std::min<size_t>(c.rows, 4000), run.realTime, ran);
     const bool p99ok = !ran || run.figures.p99Us <= 1.5 * floor.p99Us;
-    const bool driftOk = run.driftUs < 100.0;
+    const bool driftOk = std::abs(run.driftUs) < 100.0;
     std::printf("%-8s %7zu %10.1f %10.1f %10.1f | %10.1f %10.1f %10.1f | %9.1f %5s  p99 %s (ratio %.2f), drift %s\n",
                 c.name, c.rows, run.figures.medianUs, run.figures.p99Us, run.figures.maxUs, floor.medianUs,
                 floor.p99Us, floor.maxUs, run.driftUs, run.realTime ? "FIFO" : "other",
                 ran ? (p99ok ? "PASS" : "FAIL") : "n/a (no cyclictest)",
-                ran && floor.p99Us > 0 ? run.figures.p99Us / floor.p99Us : 0.0, driftOk ? "PASS" : "FAIL");
+                ran && floor.p99Us > 0 ? run.figures.p99Us / floor.p99Us : 0.0,
+                c.rows >= 10000 ? (driftOk ? "PASS" : "FAIL") : "(target at 10 000 rows)");
   }
   return 0;
 }
