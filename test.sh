@@ -4,7 +4,7 @@
 #   ./test.sh --sanitize    the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./test.sh --tsan        the suite under ThreadSanitizer
 #   ./test.sh --bench       build, then run the benchmarks (about two minutes)
-#   ./test.sh --fuzz [SEC]  run the song-file fuzzer for SEC seconds (default 60)
+#   ./test.sh --fuzz [SEC] [TARGET]  run a fuzzer (default song_file) for SEC seconds (default 60)
 set -euo pipefail
 cd "$(dirname "$0")"
 mode="${1:-}"
@@ -24,11 +24,14 @@ case "$mode" in
     ./build/bench/row_clock_bench
     ;;
   --fuzz)
+    # ./test.sh --fuzz [SECONDS] [TARGET]: TARGET is song_file (default), midi_import, xm_import, ...
     ./setup.sh --fuzz
     seconds="${2:-60}"
-    mkdir -p build-fuzz/corpus
-    ./build-fuzz/fuzz/song_file_fuzz -max_total_time="$seconds" -rss_limit_mb=512 -malloc_limit_mb=256 \
-      -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/seeds
+    target="${3:-song_file}"
+    seeds="fuzz/seeds/$target"
+    mkdir -p "build-fuzz/corpus-$target" "$seeds"
+    "./build-fuzz/fuzz/${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=512 -malloc_limit_mb=256 \
+      -artifact_prefix="build-fuzz/$target-" "build-fuzz/corpus-$target" "$seeds"
     ;;
   *) echo "unknown option: $mode" >&2; exit 2 ;;
 esac
