@@ -10,6 +10,9 @@ cd "$(dirname "$0")"
 packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
+  jackd2 rt-tests
+  fluidsynth python3-mido midicsv
 )
 mode="${1:-}"
 if [ "$mode" = "--fuzz" ]; then packages+=(clang libclang-rt-14-dev); fi

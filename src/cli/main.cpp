@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/device_commands.h"
 #include "cli/events_command.h"
+#include "cli/export_command.h"
+#include "cli/import_command.h"
+#include "cli/render_command.h"
 #include "cli/info_command.h"
 #include "cli/resave_command.h"
 
@@ -30,6 +34,17 @@ constexpr Command Commands[] = {
      "play N rows on a virtual clock and print every MIDI message: the row count (-1 for the channel "
      "preparation), then the bytes in hex",
      RunEvents},
+    {"devices", "", "list the MIDI output and input devices, numbered as the device menus number them", RunDevices},
+    {"play", "SONG.vnl [--device N|NAME] [--pattern] [--loops N] [--soundfont FILE]",
+     "play the song through a MIDI output (default: the embedded synth) once, or N times; --pattern "
+     "plays the current pattern; Ctrl+C stops with all notes off",
+     RunPlay},
+    {"export-midi", "SONG.vnl OUT.mid [--pattern N]",
+     "write the song (or pattern N, played once) as a Standard MIDI File", RunExportMidi},
+    {"import", "IN.mid|IN.xm OUT.vnl [--start-row S] [--rows L] [--spd R] [--method 0|1] [--pack]",
+     "make a song from a MIDI file or an extended module (told apart by their content)", RunImport},
+    {"render", "SONG.vnl OUT.wav [--pattern N] [--loops N] [--rate 44100|48000] [--soundfont FILE]",
+     "play the song through the embedded synth into a WAV file, faster than real time", RunRender},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -1,0 +1,11 @@
+#include "cli/render_command.h"
+
+namespace varnel::cli {
+
+// Being written; replaced by the real command.
+int RunRender(CommandContext& context) {
+  context.err << "not available yet\n";
+  return ExitFailure;
+}
+
+}  // namespace varnel::cli

@@ -1,0 +1,409 @@
+// Real MIDI through a JACK server that the test starts under a name of its own (dummy driver: no
+// sound card needed). The far ends of the ports are plain RtMidi clients, not Varnel code.
+#include <RtMidi.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "devices/device_results.h"
+#include "devices/gm_synth.h"
+#include "devices/system_midi_backend.h"
+#include "support/song_builders.h"
+
+namespace varnel {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<unsigned char>;
+
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::string candidate = dir + "/" + name;
+    if (!dir.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+// Starts a program with its output in `log`; it is sent SIGTERM should the test process die.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& log) {
+  std::vector<char*> argv;
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(126);
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) {
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      ::close(fd);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// A client that misses a cycle's deadline loses that cycle's MIDI: long periods keep a busy machine
+// (21 ms) or a sanitizer build (170 ms) from making the tests flaky. Timing is not tested here.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr const char* Period = "8192";
+#else
+constexpr const char* Period = "1024";
+#endif
+
+class JackServer {
+ public:
+  ~JackServer() { Stop(); }
+
+  // Empty when the server runs, else why it does not. Its output goes to jackd.log in the test's
+  // temporary folder.
+  std::string Start(const std::string& suffix = "") {
+    const std::string jackd = FindProgram("jackd"), jackWait = FindProgram("jack_wait");
+    if (jackd.empty() || jackWait.empty()) return "jackd (package jackd2) is not installed";
+    name_ = "varnel-test-" + std::to_string(::getpid()) + suffix;
+    const std::string log = test::TempPath("jackd" + suffix + ".log");
+    for (const char* mode : {"-R", "--no-realtime"}) {
+      pid_ = Spawn({jackd, mode, "-n", name_, "-d", "dummy", "-r", "48000", "-p", Period}, log);
+      if (pid_ < 0) break;
+      const pid_t waiter = Spawn({jackWait, "-s", name_, "-w", "-t", "5"}, "/dev/null");
+      int status = 0;
+      if (waiter > 0 && ::waitpid(waiter, &status, 0) == waiter && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+          ::waitpid(pid_, &status, WNOHANG) == 0)
+        return "";
+      Stop();
+    }
+    return "jackd did not start; see " + log;
+  }
+
+  // Stops only the server this object started.
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(50ms);
+    if (::waitpid(pid_, &status, WNOHANG) == 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    // The server leaves the semaphores of clients that were still open (those of a test that
+    // stopped it under them); the names carry this server's name.
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+      const std::string file = entry.path().filename().string();
+      if (file.starts_with("jack_sem.") && file.find("_" + name_ + "_") != std::string::npos)
+        std::filesystem::remove(entry.path(), error);
+    }
+  }
+
+  const std::string& Name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+// Messages arriving on another thread.
+class Collector {
+ public:
+  void Add(Bytes bytes) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(std::move(bytes));
+    arrived_.notify_all();
+  }
+  // What has come once `count` messages are there (or after 5 s), allowing a moment for extras.
+  std::vector<Bytes> WaitFor(size_t count) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, 5s, [&] { return messages_.size() >= count; });
+    arrived_.wait_for(lock, 50ms, [&] { return messages_.size() > count; });
+    return messages_;
+  }
+  static void Callback(double, Bytes* message, void* self) { static_cast<Collector*>(self)->Add(*message); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<Bytes> messages_;
+};
+
+Bytes ToBytes(const ShortMessage& message) { return Bytes(message.bytes, message.bytes + message.size); }
+
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  auto it = std::find(names.begin(), names.end(), name);
+  return it == names.end() ? -1 : int(it - names.begin());
+}
+
+std::string Listing(const std::vector<std::string>& names) {
+  std::string text;
+  for (const auto& name : names) text += "\n  " + name;
+  return text.empty() ? " (none)" : text;
+}
+
+// A program with a JACK MIDI input port "VarnelTestReceiver:in".
+struct Receiver {
+  Receiver() {
+    in.ignoreTypes(false, false, false);
+    in.setCallback(&Collector::Callback, &collected);
+    in.openVirtualPort("in");
+  }
+  Collector collected;
+  RtMidiIn in{RtMidi::UNIX_JACK, "VarnelTestReceiver"};  // last: closed before the collector goes
+};
+constexpr const char* ReceiverPort = "VarnelTestReceiver:in";
+
+class JackEndToEnd : public ::testing::Test {
+ protected:
+  // JACK names a client's socket after the client alone, so two test processes whose clients share
+  // a name collide even on separate servers: JACK tests of all processes take turns.
+  static void SetUpTestSuite() {
+    const auto lockPath = std::filesystem::temp_directory_path() / "varnel-jack-tests.lock";
+    lock_ = ::open(lockPath.c_str(), O_CREAT | O_RDWR, 0666);
+    if (lock_ >= 0) ::flock(lock_, LOCK_EX);
+    server_ = new JackServer;
+    why_ = server_->Start();
+    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) oldServer_ = old;
+    if (why_.empty()) setenv("JACK_DEFAULT_SERVER", server_->Name().c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+    if (lock_ >= 0) ::close(lock_);
+    lock_ = -1;
+    if (oldServer_.empty()) unsetenv("JACK_DEFAULT_SERVER");
+    else setenv("JACK_DEFAULT_SERVER", oldServer_.c_str(), 1);
+  }
+  void SetUp() override {
+    if (!why_.empty()) GTEST_SKIP() << why_;
+  }
+
+  static inline JackServer* server_ = nullptr;
+  static inline int lock_ = -1;
+  static inline std::string why_, oldServer_;
+};
+
+TEST_F(JackEndToEnd, Output_ToAReceiverPort_DeliversExactlyTheBytesInOrder) {
+  Receiver receiver;
+  SystemMidiBackend backend;
+  const auto names = backend.OutputNames();
+  EXPECT_EQ(backend.OutputNames(), names);
+  const int id = IndexOf(names, ReceiverPort);
+  ASSERT_GE(id, 0) << Listing(names);
+  int result = -1;
+  auto output = backend.OpenOutput(id, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  EXPECT_EQ(result, DeviceOk);
+  const std::vector<ShortMessage> sent = {MakeShortMessage(0x90, 60, 100), MakeShortMessage(0x80, 60, 0),
+                                          MakeShortMessage(0xB3, 7, 99), MakeShortMessage(0xC5, 12, 0),
+                                          MakeShortMessage(0xE0, 0, 64)};
+  for (const auto& message : sent) output->Send(message, MidiClock::now());
+  std::vector<Bytes> expected;
+  for (const auto& message : sent) expected.push_back(ToBytes(message));
+  EXPECT_EQ(receiver.collected.WaitFor(expected.size()), expected);
+
+  // Another backend (the next start of the program) finds the port under the same id.
+  SystemMidiBackend fresh;
+  auto again = fresh.OpenOutput(id, result);
+  ASSERT_NE(again, nullptr) << "rc " << result;
+  again->Send(MakeShortMessage(0x91, 61, 1), SendNow);
+  expected.push_back({0x91, 61, 1});
+  EXPECT_EQ(receiver.collected.WaitFor(expected.size()), expected);
+}
+
+TEST_F(JackEndToEnd, Input_FromASenderPort_DeliversShortMessagesInOrderAndNoSysex) {
+  RtMidiOut sender(RtMidi::UNIX_JACK, "VarnelTestSender");
+  sender.openVirtualPort("out");
+  SystemMidiBackend backend;
+  const auto names = backend.InputNames();
+  const int id = IndexOf(names, "VarnelTestSender:out");
+  ASSERT_GE(id, 0) << Listing(names);
+  Collector collected;
+  int result = -1;
+  auto input = backend.OpenInput(id, [&](const ShortMessage& message) { collected.Add(ToBytes(message)); }, result);
+  ASSERT_NE(input, nullptr) << "rc " << result;
+  EXPECT_EQ(result, DeviceOk);
+  const std::vector<Bytes> sent = {{0x90, 0x3C, 0x64}, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0x80, 0x3C, 0x00},
+                                   {0xB0, 0x40, 0x7F}, {0xC1, 0x05}, {0xF8}, {0xFE}, {0xE0, 0x00, 0x40}};
+  for (auto message : sent) sender.sendMessage(&message);
+  std::vector<Bytes> expected = sent;
+  expected.erase(expected.begin() + 1);  // system exclusive is not a short message
+  EXPECT_EQ(collected.WaitFor(expected.size()), expected);
+}
+
+TEST_F(JackEndToEnd, VirtualPort_OpensOnceAndReachesAProgramThatConnects) {
+  SystemMidiBackend backend;
+  const auto names = backend.OutputNames();
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.back(), VirtualPortEntry);
+  const int id = int(names.size()) - 1;
+  int result = -1;
+  auto output = backend.OpenOutput(id, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  int second = 0;
+  EXPECT_EQ(backend.OpenOutput(id, second), nullptr);
+  EXPECT_EQ(second, DeviceAllocated);
+
+  Collector collected;
+  RtMidiIn reader(RtMidi::UNIX_JACK, "VarnelTestReader");
+  reader.setCallback(&Collector::Callback, &collected);
+  std::vector<std::string> ports;
+  for (unsigned i = 0; i < reader.getPortCount(); ++i) ports.push_back(reader.getPortName(i));
+  const int port = IndexOf(ports, "Varnel:Varnel");
+  ASSERT_GE(port, 0) << Listing(ports);
+  reader.openPort(unsigned(port), "in");
+  output->Send(MakeShortMessage(0x99, 36, 127), SendNow);
+  const std::vector<Bytes> drum = {{0x99, 36, 127}};
+  EXPECT_EQ(collected.WaitFor(1), drum);
+  reader.closePort();
+
+  output.reset();
+  EXPECT_NE(backend.OpenOutput(id, result), nullptr) << "closing gives the port back; rc " << result;
+}
+
+TEST_F(JackEndToEnd, Output_TwoThreadsSendingAtOnce_EveryMessageArrivesWhole) {
+  Receiver receiver;
+  SystemMidiBackend backend;
+  const int id = IndexOf(backend.OutputNames(), ReceiverPort);
+  ASSERT_GE(id, 0);
+  int result = -1;
+  auto output = backend.OpenOutput(id, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  constexpr int perThread = 300;
+  auto sendAll = [&](int channel) {
+    for (int i = 0; i < perThread; ++i) {
+      output->Send(MakeShortMessage(uint8_t(0x90 | channel), uint8_t(i % 128), uint8_t(1 + i % 127)), SendNow);
+      if (i % 20 == 19) std::this_thread::sleep_for(2ms);  // stay well inside one period's buffer
+    }
+  };
+  std::thread first(sendAll, 0), second(sendAll, 1);
+  first.join();
+  second.join();
+  const auto got = receiver.collected.WaitFor(2 * perThread);
+  ASSERT_EQ(got.size(), size_t(2 * perThread));
+  std::vector<Bytes> perChannel[2], expected[2];
+  for (const auto& message : got) {
+    ASSERT_EQ(message.size(), 3u);
+    ASSERT_TRUE(message[0] == 0x90 || message[0] == 0x91) << int(message[0]);
+    perChannel[message[0] & 1].push_back(message);
+  }
+  for (int channel : {0, 1}) {
+    for (int i = 0; i < perThread; ++i)
+      expected[channel].push_back({uint8_t(0x90 | channel), uint8_t(i % 128), uint8_t(1 + i % 127)});
+    const auto mismatch = std::mismatch(perChannel[channel].begin(), perChannel[channel].end(),
+                                        expected[channel].begin(), expected[channel].end());
+    EXPECT_EQ(mismatch.first, perChannel[channel].end())
+        << "channel " << channel << ": message " << (mismatch.first - perChannel[channel].begin()) << " of "
+        << perChannel[channel].size() << " is not the one sent";
+  }
+}
+
+TEST_F(JackEndToEnd, Open_PortGoneSinceTheListing_FailsWithBadDeviceId) {
+  SystemMidiBackend backend;
+  int id = -1;
+  {
+    Receiver receiver;
+    id = IndexOf(backend.OutputNames(), ReceiverPort);
+  }
+  ASSERT_GE(id, 0);
+  int result = 0;
+  EXPECT_EQ(backend.OpenOutput(id, result), nullptr);
+  EXPECT_EQ(result, DeviceBadId);
+  EXPECT_EQ(IndexOf(backend.OutputNames(), ReceiverPort), -1);
+}
+
+TEST_F(JackEndToEnd, EmbeddedSynth_OnJackAudio_OpensPlaysAndCloses) {
+  if (FindSoundFont("").empty()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+  SynthSettings settings;
+  settings.audioDriver = "jack";
+  int result = -1;
+  auto output = EmbeddedSynthOutput::Open(settings, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  EXPECT_EQ(result, DeviceOk);
+  output->Send(MakeShortMessage(0x90, 60, 100), SendNow);
+  std::this_thread::sleep_for(50ms);
+  output->Send(MakeShortMessage(0x80, 60, 0), SendNow);
+}
+
+// Points the clients made in its scope at another server.
+class UseServer {
+ public:
+  explicit UseServer(const std::string& name) : old_(std::getenv("JACK_DEFAULT_SERVER")) {
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  }
+  ~UseServer() { setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+// RtMidi crashes closing a JACK port whose server has gone; the test's own far ends are left open.
+template <class T>
+void Abandon(std::unique_ptr<T>& object) {
+  static auto* abandoned = new std::vector<void*>;
+  abandoned->push_back(object.release());
+}
+
+TEST_F(JackEndToEnd, ServerStops_OpenPortsCanStillBeUsedAndClosed) {
+  JackServer doomed;
+  const std::string why = doomed.Start("-doomed");
+  ASSERT_EQ(why, "");
+  UseServer use(doomed.Name());
+  auto receiver = std::make_unique<Receiver>();
+  auto sender = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "VarnelTestSender");
+  sender->openVirtualPort("out");
+  SystemMidiBackend backend;
+  const auto outputs = backend.OutputNames();
+  const int outId = IndexOf(outputs, ReceiverPort), inId = IndexOf(backend.InputNames(), "VarnelTestSender:out");
+  ASSERT_GE(outId, 0);
+  ASSERT_GE(inId, 0);
+  int result = -1;
+  auto output = backend.OpenOutput(outId, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  auto input = backend.OpenInput(inId, [](const ShortMessage&) {}, result);
+  ASSERT_NE(input, nullptr) << "rc " << result;
+  auto virtualPort = backend.OpenOutput(int(outputs.size()) - 1, result);
+  ASSERT_NE(virtualPort, nullptr) << "rc " << result;
+  std::unique_ptr<MidiOutput> synth;
+  if (!FindSoundFont("").empty()) {
+    SynthSettings settings;
+    settings.audioDriver = "jack";
+    synth = EmbeddedSynthOutput::Open(settings, result);
+    ASSERT_NE(synth, nullptr) << "rc " << result;
+  }
+
+  doomed.Stop();
+  for (int i = 0; i < 2000; ++i) {  // more than the port's buffer holds
+    output->Send(MakeShortMessage(0x90, uint8_t(i % 128), 100), SendNow);
+    virtualPort->Send(MakeShortMessage(0x80, uint8_t(i % 128), 0), SendNow);
+    if (synth) synth->Send(MakeShortMessage(0x90, uint8_t(i % 128), 1), SendNow);
+  }
+  EXPECT_EQ(IndexOf(backend.OutputNames(), ReceiverPort), -1);
+  EXPECT_EQ(IndexOf(backend.InputNames(), "VarnelTestSender:out"), -1);
+  result = 0;
+  EXPECT_EQ(backend.OpenOutput(outId, result), nullptr);
+  EXPECT_NE(result, DeviceOk);
+  output.reset();
+  input.reset();
+  virtualPort.reset();
+  synth.reset();
+  Abandon(receiver);
+  Abandon(sender);
+}
+
+}  // namespace
+}  // namespace varnel
