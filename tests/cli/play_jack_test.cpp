@@ -1,0 +1,122 @@
+// varnel-cli play through a real MIDI system: a JACK server of the test's own, a receiving port
+// made with RtMidi (not Varnel code), and the tool playing a song into it.
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
+
+#include "cli/cli_support.h"
+#include "song/song.h"
+#include "support/jack_test_server.h"
+
+namespace varnel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Collector {
+ public:
+  static void Callback(double, std::vector<unsigned char>* message, void* self) {
+    auto* collector = static_cast<Collector*>(self);
+    std::string text;
+    for (unsigned char byte : *message) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%s%02X", text.empty() ? "" : " ", byte);
+      text += hex;
+    }
+    std::lock_guard lock(collector->mutex_);
+    collector->messages_.push_back(text);
+    collector->arrived_.notify_all();
+  }
+  std::vector<std::string> WaitFor(size_t count) {
+    std::unique_lock lock(mutex_);
+    arrived_.wait_for(lock, 10s, [&] { return messages_.size() >= count; });
+    arrived_.wait_for(lock, 100ms, [&] { return messages_.size() > count; });
+    return messages_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<std::string> messages_;
+};
+
+// The messages of `varnel-cli events`, without their row labels; `label` selects one label only.
+std::vector<std::string> EventMessages(const std::string& out, const char* label = nullptr) {
+  std::vector<std::string> messages;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    const size_t blank = line.find(' ');
+    if (label && line.substr(0, blank) != label) continue;
+    messages.push_back(line.substr(blank + 1));
+  }
+  return messages;
+}
+
+TEST(PlayOverJack, SongIntoAJackPort_ArrivesAsTheEngineSendsIt) {
+  JackTestLock lock;
+  JackServer server;
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << why;
+  setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+
+  TVNSong song;
+  song.Reset(2, 8, true);
+  song.BPM = 240;
+  song.SPD = 8;
+  song.AddTrack(0, ttVelocity, -1, -1);
+  for (int r = 0; r < 8; r += 2) song.SetCellData(0, r, 60 + r);
+  song.SetCellData(1, 0, 77);
+  song.SetCellData(2, 3, 48);
+  song.SetCellData(2, 6, CellNoteOff);
+  const std::string path = TempPath("jack.vnl");
+  ASSERT_TRUE(song.SaveToFile(path));
+
+  const auto events = RunCli({"events", path, "--rows", "8", "--mode", "song"});
+  ASSERT_EQ(events.exit, 0) << events.err;
+  // Opening the device prepares the channels, the player resets them, then the song plays once and
+  // the stop sends all-notes-off on the sixteen channels that reach the device.
+  std::vector<std::string> expected = EventMessages(events.out, "-1");
+  for (int c = 0; c < 16; ++c) {
+    char reset[16], off[16];
+    std::snprintf(reset, sizeof reset, "B%X 79 00", c);
+    std::snprintf(off, sizeof off, "B%X 7B 00", c);
+    expected.push_back(reset);
+    expected.push_back(off);
+  }
+  const auto played = EventMessages(events.out);
+  expected.insert(expected.end(), played.begin(), played.end());
+  for (int c = 0; c < 16; ++c) {
+    char off[16];
+    std::snprintf(off, sizeof off, "B%X 7B 00", c);
+    expected.push_back(off);
+  }
+
+  Collector collector;
+  RtMidiIn receiver(RtMidi::UNIX_JACK, "VarnelPlayReceiver");
+  receiver.ignoreTypes(false, false, false);
+  receiver.setCallback(&Collector::Callback, &collector);
+  receiver.openVirtualPort("in");
+
+  const auto play = RunCli({"play", path, "--device", "VarnelPlayReceiver:in"});
+  EXPECT_EQ(play.exit, 0) << play.err;
+  EXPECT_EQ(collector.WaitFor(expected.size()), expected);
+  receiver.closePort();
+  unsetenv("JACK_DEFAULT_SERVER");
+}
+
+TEST(PlayCommand, UnknownDevice_FailsWithAClearMessage) {
+  TVNSong song;
+  const std::string path = TempPath("song.vnl");
+  ASSERT_TRUE(song.SaveToFile(path));
+  const auto result = RunCli({"play", path, "--device", "No Such Synth"});
+  EXPECT_EQ(result.exit, 1);
+  EXPECT_NE(result.err.find("No such MIDI output: No Such Synth"), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace varnel::test
