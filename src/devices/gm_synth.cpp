@@ -176,7 +176,17 @@ std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettin
   auto synth = GmSynth::Create(settings, result);
   if (!synth) return nullptr;
   auto driver = std::make_unique<Driver>();
-  driver->driver = new_fluid_audio_driver(synth->handles_->settings, synth->handles_->synth);
+  fluid_settings_t* fluid = synth->handles_->settings;
+  driver->driver = new_fluid_audio_driver(fluid, synth->handles_->synth);
+  // With no driver chosen, the build's default may be a sound server that is not running; the
+  // others that this machine might have are tried in turn, so that a new user hears the song.
+  if (!driver->driver && settings.audioDriver.empty()) {
+    for (const char* name : {"pipewire", "pulseaudio", "jack", "alsa", "sdl2", "oss"}) {
+      if (fluid_settings_setstr(fluid, "audio.driver", name) != FLUID_OK) continue;
+      driver->driver = new_fluid_audio_driver(fluid, synth->handles_->synth);
+      if (driver->driver) break;
+    }
+  }
   if (!driver->driver) {
     result = DeviceNoAudio;
     return nullptr;

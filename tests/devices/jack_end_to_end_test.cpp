@@ -247,6 +247,20 @@ TEST_F(JackEndToEnd, EmbeddedSynth_OnJackAudio_OpensPlaysAndCloses) {
   output->Send(MakeShortMessage(0x80, 60, 0), SendNow);
 }
 
+// A new user chooses nothing: where the build's default audio driver finds no sound server, the
+// synth still finds the running JACK server.
+TEST_F(JackEndToEnd, MidiMapper_NoDriverChosen_FindsARunningAudioSystem) {
+  if (FindSoundFont("").empty()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+  SystemMidiBackend backend;
+  int result = -1;
+  auto output = backend.OpenOutput(-1, result);
+  ASSERT_NE(output, nullptr) << "rc " << result;
+  EXPECT_EQ(result, DeviceOk);
+  output->Send(MakeShortMessage(0x90, 60, 100), SendNow);
+  std::this_thread::sleep_for(50ms);
+  output->Send(MakeShortMessage(0x80, 60, 0), SendNow);
+}
+
 // Points the clients made in its scope at another server.
 class UseServer {
  public:
