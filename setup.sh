@@ -13,6 +13,8 @@ packages=(
   librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
   jackd2 rt-tests
   fluidsynth python3-mido midicsv
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  xvfb xauth xdotool x11-apps netpbm
 )
 mode="${1:-}"
 if [ "$mode" = "--fuzz" ]; then packages+=(clang libclang-rt-14-dev); fi

@@ -14,15 +14,6 @@
 #include "song/reporter.h"
 #include "support/song_builders.h"
 
-#if defined(__SANITIZE_THREAD__)
-// For the whole test binary: FluidSynth loads samples on OpenMP threads, and JACK hands MIDI data
-// between threads through lock-free ring buffers. Neither library's synchronisation is visible to
-// the sanitizer, which would report their own hand-offs.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libgomp.so.1\nrace:libjack.so.0\n";
-}
-#endif
-
 namespace varnel {
 namespace {
 
