@@ -22,6 +22,8 @@ case "$mode" in
     ./setup.sh
     ./build/bench/song_file_bench
     ./build/bench/row_clock_bench
+    ./build/bench/midi_import_bench
+    [ -x ./build/bench/grid_paint_bench ] && QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
     ;;
   --fuzz)
     # ./test.sh --fuzz [SECONDS] [TARGET]: TARGET is song_file (default), midi_import, xm_import, ...

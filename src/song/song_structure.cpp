@@ -30,7 +30,9 @@ bool TVNSong::InsertPattern(int position, int rows) {
   cells_.insert(cells_.begin() + ptrdiff_t(size_t(position) * tracks * RowsPerPattern), empty.begin(), empty.end());
   patternParams_.insert(patternParams_.begin() + ptrdiff_t(position) * PATTERN_PARAMS, record,
                         record + PATTERN_PARAMS);
+  const bool appending = position == patternsCount_;
   patternsCount_ = int16_t(patternsCount_ + 1);
+  if (appending) return true;  // nothing moved: every entry still names the same pattern
 
   // 255 can only be an entry naming no pattern; raised, it would turn into OrderEmpty.
   for (auto& entry : order_)

@@ -152,6 +152,15 @@ TEST_F(Structure, InsertPattern_Append_MovesNothingAndFillsEmptyValuePerType) {
   EXPECT_EQ(song.CellData(1, 1, 0), 0);  // tempo tracks are empty at 0
 }
 
+TEST_F(Structure, InsertPattern_Append_KeepsEntriesNamingPatternsNotYetThere) {
+  MakeSong(song, 2, 16);
+  song.SetOrder(0, 1, 7);  // typed in the order editor before pattern 7 exists
+  song.SetOrder(1, 1, 1);
+  ASSERT_TRUE(song.InsertPattern(song.PatternsCount(), 16));
+  EXPECT_EQ(song.GetOrder(0, 1), 7);
+  EXPECT_EQ(song.GetOrder(1, 1), 1);  // now names the appended pattern, as typed
+}
+
 TEST_F(Structure, InsertPattern_At256Patterns_RefusedWithMessage) {
   MakeSong(song, 1, 1);
   while (song.PatternsCount() < MaxPatterns) ASSERT_TRUE(song.InsertPattern(song.PatternsCount(), 1));
