@@ -23,6 +23,7 @@ case "$mode" in
     ./build/bench/song_file_bench
     ./build/bench/row_clock_bench
     ./build/bench/midi_import_bench
+    ./build/bench/render_bench
     [ -x ./build/bench/grid_paint_bench ] && QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
     ;;
   --fuzz)
