@@ -6,8 +6,11 @@
 
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
+#include "editing/editor_key_map.h"
+#include "editing/value_entry.h"
 #include "editor/editor_host.h"
 #include "midi/midi_output.h"
 
@@ -71,9 +74,65 @@ class TVNFrame : public QWidget {
   void Grid1KeyDown(TMyGrid2* grid, QKeyEvent* event);
   void Grid1KeyUp(TMyGrid2* grid, QKeyEvent* event);
 
+  // The song channel last passed to the host's UpdateChannelProps (-1 before the first).
+  int CurrentChannel() const;
+  // The key code the editor's key map sees for a key event: the key at that position on a US
+  // keyboard where the platform tells the position (xcb, wayland), else from the Qt key; 0 when
+  // the editor has no use for the key.
+  static int VirtualKeyOf(const QKeyEvent* event);
+  static int VirtualKeyOf(const QKeyEvent* event, const QString& platformName);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
-  struct State;
+  struct State {
+    State(TVNSong& s, MidiDevices& m, PlaybackEngine& p, EditorHost& h) : song(s), devices(m), player(p), host(h) {}
+    TVNSong& song;
+    MidiDevices& devices;
+    PlaybackEngine& player;
+    EditorHost& host;
+    TMyGrid2* grid1 = nullptr;
+    TMyGrid2* grid2 = nullptr;
+    QSplitter* splitter3 = nullptr;
+    EditorOptions options;
+    int activeGrid = 1;
+    bool splitView = false;
+    int cellWidth = 0;   // W
+    int cellHeight = 0;  // H
+    int lastChannel = -1;
+    bool editScrolling = false;  // suspends cursor centring while a column rotates
+    std::array<bool, 256> heldKeys{};
+    ValueEntry entry;
+  };
   std::unique_ptr<State> d;
+
+  // editor_frame.cpp
+  void SetupGrid(TMyGrid2* grid, int tag, int pixelSize, int rowHighlight);
+  TMyGrid2* GridOf(int tag) const;
+  bool PlayerRunning() const;
+  // editor_frame_pattern.cpp
+  QString Grid1GetText(int col, int row) const;
+  int TextWidth(const std::string& text) const;
+  void ShareColsChannels();
+  void Grid1HeaderClick(TMyGrid2* grid, int col, int row);
+  void Grid1SelectCell(int col, int row);
+  void LoopChanged(TMyGrid2* grid);
+  // editor_frame_order.cpp
+  QString Grid2GetText(int col, int row) const;
+  void OrderKey(const EditorKey& key);
+  void OpenPattern();
+  // editor_frame_keys.cpp
+  void PatternKey(const EditorKey& key, int vk, bool shift);
+  void CommonKey(const EditorKey& key);
+  void OpenOrderGrid();
+  // Undo and the range commands arrive with the grid edit; until then their keys do nothing.
+  void SaveToUndo();
+  void EditGridKey(EditorKeyAction action);
+  // editor_frame_notes.cpp
+  void CursorChannels(int gridTag, int& midiChannel, int& channel) const;
+  void NoteEntry(int offset, int vk, bool shift);
+  void ValueKey(int digit);
 };
 
 }  // namespace varnel

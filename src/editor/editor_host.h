@@ -18,6 +18,11 @@ struct EditorOptions {
   bool chordsLowerKeys = false;
   bool chordsUpperKeys = false;
   unsigned chordBoxes = 0x3;    // bit i: chord check box i + 1 of the chords dialog is checked
+  // MIDI In ("InIgnoreVol", "InUseMinVol", "InMinVolValue"); both flags clear: velocities "as is".
+  bool midiInIgnoreVelocity = false;
+  bool midiInUseMinimumVelocity = false;
+  int midiInMinimumVelocity = 30;
+  int pianoBaseOctave = 2;      // the piano window's base octave: incoming note n is offset n - 12 x this
   bool HexDisplay() const { return rowNumberFormat == 1; }
 };
 
