@@ -12,6 +12,7 @@
 #include "devices/device_log.h"
 #include "devices/device_results.h"
 #include "devices/jack_server.h"
+#include "devices/jack_server.h"
 #include "song/reporter.h"
 
 namespace varnel {
@@ -182,6 +183,8 @@ std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettin
   // others that this machine might have are tried in turn, so that a new user hears the song.
   if (!driver->driver && settings.audioDriver.empty()) {
     for (const char* name : {"pipewire", "pulseaudio", "jack", "alsa", "sdl2", "oss"}) {
+      // Only a JACK server that already runs: libjack would otherwise start one of its own.
+      if (std::string_view(name) == "jack" && !JackServerRunning(CurrentJackServer())) continue;
       if (fluid_settings_setstr(fluid, "audio.driver", name) != FLUID_OK) continue;
       driver->driver = new_fluid_audio_driver(fluid, synth->handles_->synth);
       if (driver->driver) break;

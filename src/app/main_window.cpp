@@ -1,0 +1,376 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+
+#include "app/loading_window.h"
+#include "app/main_window_menus.h"
+#include "app/properties_bar.h"
+#include "app/user_dialogs.h"
+#include "editor/editor_frame.h"
+#include "editor/my_grid.h"
+#include "editing/grid_text.h"
+#include "midi/midi_devices.h"
+#include "midi/playback.h"
+#include "song/song.h"
+
+namespace varnel {
+
+TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      ownDialogs_(dialogs ? nullptr : MakeQtDialogs()),
+      dialogs_(dialogs ? dialogs : ownDialogs_.get()),
+      song_(std::make_unique<TVNSong>(this)),
+      devices_(std::make_unique<MidiDevices>(backend, *song_)),
+      player_(std::make_unique<PlaybackEngine>(*song_, *devices_, clock)) {
+  setWindowTitle(QStringLiteral("Varnel"));
+  setContextMenuPolicy(Qt::NoContextMenu);  // the bars are shown and hidden from the View menu only
+  commands_ = new MainCommands(this);
+  BuildLayout();
+  MeasureCells();
+  ConnectProperties();
+  ConnectCommands();
+
+  // The row clock and the input device only post; everything else happens here on the UI thread.
+  player_->SetRowPlayedHandler([this] { playPoster_.Notify(); });
+  midiIn_.SetNotify([this] { midiPoster_.Notify(); });
+  devices_->SetInputHandler([this](const ShortMessage& message) { midiIn_.Push(message); });
+  qApp->installEventFilter(this);
+
+  if (const QScreen* screen = QApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+}
+
+TMainForm::~TMainForm() {
+  qApp->removeEventFilter(this);
+  player_->StopPlayTimer();
+  player_->SetRowPlayedHandler(nullptr);
+  devices_->SetInputHandler(nullptr);
+  devices_->CloseMidiIn();
+  // The frame works on the song and the devices: it goes before they do.
+  delete frame_;
+  frame_ = nullptr;
+}
+
+void TMainForm::BuildLayout() {
+  frame_ = new TVNFrame(*song_, *devices_, *player_, *this);
+  client_ = new QSplitter(Qt::Horizontal, this);
+  client_->addWidget(frame_);
+  setCentralWidget(client_);
+
+  // The cool bar's five bands, in order, over three lines so that each is shown whole.
+  addToolBar(Qt::TopToolBarArea, commands_->CommonBar);
+  addToolBarBreak(Qt::TopToolBarArea);
+  props_ = new TPropertiesBar(this);
+  addToolBar(Qt::TopToolBarArea, props_);
+  // The channel toggles and the channel bar's program and MIDI channel lists belong to the track
+  // and channel commands, which fill these two bands.
+  channelsBar_ = new QToolBar(tr("Channels toggle"), this);
+  channelsBar_->setObjectName(QStringLiteral("ChannelsToggleBar"));
+  channelBar_ = new QToolBar(tr("Channel properties"), this);
+  channelBar_->setObjectName(QStringLiteral("ChannelBar"));
+  addToolBar(Qt::TopToolBarArea, channelsBar_);
+  addToolBar(Qt::TopToolBarArea, channelBar_);
+  addToolBarBreak(Qt::TopToolBarArea);
+  addToolBar(Qt::TopToolBarArea, commands_->EditBar);
+  for (QToolBar* bar : {commands_->CommonBar, static_cast<QToolBar*>(props_), channelsBar_, channelBar_,
+                        commands_->EditBar})
+    bar->setMovable(true);
+
+  panel0_ = new QLabel(this);
+  panel1_ = new QLabel(this);
+  panel1_->setFixedWidth(50);
+  panel0_->setObjectName(QStringLiteral("StatusPanel0"));
+  panel1_->setObjectName(QStringLiteral("StatusPanel1"));
+  statusBar()->addWidget(panel0_);
+  statusBar()->addPermanentWidget(panel1_);
+
+  loading_ = new TLoadingForm(this);
+
+  // Right click in either grid: a copy of the main menu.
+  popup_ = new QMenu(this);
+  for (QMenu* menu : commands_->TopMenus) popup_->addMenu(menu);
+  for (TMyGrid2* grid : {frame_->Grid1(), frame_->Grid2()}) {
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid, &QWidget::customContextMenuRequested, this,
+            [this, grid](const QPoint& pos) { ShowContextMenu(grid, pos); });
+  }
+}
+
+void TMainForm::ShowContextMenu(QWidget* grid, const QPoint& pos) {
+  auto* area = qobject_cast<TMyGrid2*>(grid);
+  popup_->popup(area ? area->viewport()->mapToGlobal(pos) : grid->mapToGlobal(pos));
+}
+
+void TMainForm::MeasureCells() {
+  const QFontMetrics metrics(frame_->Grid1()->font());
+  const int width = BaseCellWidth([&](const std::string& text) {
+    return metrics.horizontalAdvance(QString::fromStdString(text));
+  });
+  frame_->SetCellMetrics(width, metrics.height() + 2);
+}
+
+QString TMainForm::SongsFolder() {
+  const QDir exe(QCoreApplication::applicationDirPath());
+  const QString beside = exe.filePath(QStringLiteral("Songs"));
+  const QString installed = exe.filePath(QStringLiteral("../share/varnel/Songs"));
+  if (!QFileInfo(beside).isDir() && QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
+  return beside;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FormShow();
+}
+
+void TMainForm::FormShow() {
+  if (started_) return;
+  started_ = true;
+  frame_->SetActiveGrid(1);
+  // Until settings are stored, the defaults: the MIDI Mapper out and no input.
+  devices_->RestoreDevices({}, {});
+  BuildDeviceMenus();
+  PrepareEditor();
+
+  const QString argument = startArgument_.trimmed();
+  if (argument == QLatin1String("/install")) {
+    const QString demo = QDir(SongsFolder()).filePath(QStringLiteral("song73.vnl"));
+    if (song_->LoadFromFile(demo.toStdString())) {
+      devices_->CheckOutDevice();
+      PrepareEditor();
+      PlayPause();
+      AfterLoad();
+    }
+  } else if (!argument.isEmpty()) {
+    if (song_->LoadFromFile(argument.toStdString())) {
+      devices_->CheckOutDevice();
+      PrepareEditor();
+      AfterLoad();
+    }
+  }
+  song_->Modified = false;
+  SyncActions();
+}
+
+void TMainForm::ChangeStatus(const QString& text, int panel) {
+  if (panel == 1) {
+    if (panel1_) panel1_->setText(text);
+    return;
+  }
+  if (!panel0_) return;
+  statusBar()->clearMessage();
+  panel0_->setText(text);
+}
+
+QString TMainForm::StatusText(int panel) const {
+  const QLabel* label = panel == 1 ? panel1_ : panel0_;
+  return label ? label->text() : QString();
+}
+
+bool TMainForm::WarningConfirmed(const QString& text) {
+  if (Action(QStringLiteral("DisableWarnings"))->isChecked()) return true;
+  return dialogs_->Question(this, text);
+}
+
+void TMainForm::Status(const std::string& text, int panel) {
+  const QString shown = QString::fromStdString(text);
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(this, [this, shown, panel] { ChangeStatus(shown, panel); }, Qt::QueuedConnection);
+    return;
+  }
+  ChangeStatus(shown, panel);
+}
+
+void TMainForm::Message(const std::string& text) {
+  const QString shown = QString::fromStdString(text);
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(this, [this, shown] { dialogs_->Message(this, shown); }, Qt::QueuedConnection);
+    return;
+  }
+  dialogs_->Message(this, shown);
+}
+
+// The core's questions are confirmations: "Disable warnings" answers them.
+bool TMainForm::Question(const std::string& text) {
+  if (QThread::currentThread() != thread()) return false;
+  return WarningConfirmed(QString::fromStdString(text));
+}
+
+void TMainForm::BeginBusy(const std::string& caption) {
+  if (QThread::currentThread() == thread()) loading_->ShowCaption(QString::fromStdString(caption));
+}
+
+void TMainForm::EndBusy() {
+  if (QThread::currentThread() == thread()) loading_->hide();
+}
+
+QAction* TMainForm::Action(const QString& key) const { return (*commands_)[key]; }
+
+void TMainForm::PrepareEditor() {
+  frame_->Grid1()->SetColCount(2);
+  devices_->ResetChannels(-1);
+  devices_->PrepareChannels(-1);
+  props_->Bpm->ShowValue(song_->BPM);
+  props_->Add->ShowValue(song_->GridAdd);
+  ResetPatternPresets();
+  props_->Ptn->SetMaximum(song_->PatternsCount());
+  props_->Ptn->ShowValue(song_->CurrentPattern);
+  Action(QStringLiteral("PatternMode"))->setChecked(!song_->SongMode);
+  UpdateSongAccess();
+  frame_->RedrawPattern(0, 0, true);
+  frame_->RedrawOrders(0, 0);
+  UpdateTitle();
+  CopyLoopsToGrids();
+  props_->Spd->ShowValue(song_->SPD);
+  frame_->Grid1()->SetRowHighlight(song_->SPD);
+  if (song_->KeyKnown) {
+    const QSignalBlocker toneQuiet(props_->KeyTone), typeQuiet(props_->KeyType);
+    props_->KeyTone->setCurrentIndex(std::clamp<int>(song_->KeyTone, 0, 11));
+    props_->KeyType->setCurrentIndex(std::clamp<int>(song_->KeyType, 0, 1));
+  }
+  // The redraws above told the grids which channel each column belongs to.
+  SyncActions();
+}
+
+void TMainForm::AfterLoad() {
+  // The song information dialog (shown when the song asks for it) is not part of this build yet.
+}
+
+void TMainForm::UpdateTitle() {
+  QString name = QString::fromStdString(song_->FileName);
+  name = name.mid(std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\'))) + 1);
+  setWindowTitle(name.isEmpty() ? QStringLiteral("Varnel") : QStringLiteral("Varnel: ") + name);
+}
+
+void TMainForm::UpdateSongAccess() {
+  TVNSong& s = *song_;
+  s.FollowSongView = s.SongMode && Action(QStringLiteral("FollowSong"))->isChecked() ? 1 : 0;
+  if (s.FollowSongView) {
+    const int position = s.PlayingOrder;
+    bool playsPattern = false;
+    for (int c = 0; c < s.ChannelsCount() && !playsPattern; ++c) playsPattern = s.GetOrder(c, position) < OrderEmpty;
+    if (!playsPattern) {
+      s.SetOrder(0, position, s.CurrentPattern);
+      frame_->RedrawOrders(0, 0);
+    }
+    props_->Ptn->SetLabel(QStringLiteral("Ord."));
+    props_->Ptn->SetMaximum(s.OrderLength());
+    props_->Ptn->ShowValue(s.PlayingOrder);
+  } else {
+    props_->Ptn->SetLabel(QStringLiteral("Ptn."));
+    props_->Ptn->SetMaximum(s.PatternsCount());
+    props_->Ptn->ShowValue(s.CurrentPattern);
+  }
+  ShowLength();
+  frame_->RedrawPattern(0, 0, true);
+  UpdateChannelProps(currentChannel_);
+}
+
+void TMainForm::ShowLength() {
+  lengthGuard_ = true;
+  props_->Len->SetValue(song_->GetLastRow() + 1);
+  lengthGuard_ = false;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!CloseRequested()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  QMainWindow::closeEvent(event);
+}
+
+bool TMainForm::CloseRequested() {
+  closing_ = true;
+  StopPlayback();
+  if (song_->Modified && !WarningConfirmed(QStringLiteral("Sure to quit?"))) {
+    closing_ = false;
+    return false;
+  }
+  player_->StopPlayTimer();
+  devices_->CloseMidiOut();
+  if (devices_->InputOpenFlag()) devices_->CloseMidiIn();
+  loading_->hide();
+  return true;
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  panel0_->setFixedWidth(std::max(0, width() - 100));
+}
+
+// ---- EditorHost ----
+
+void TMainForm::UpdateChannelProps(int channel) {
+  // The channel bar and the channel properties panel that show it come with the channel commands.
+  currentChannel_ = channel;
+}
+
+void TMainForm::ChannelToggleRightClick(int) {
+  // Solo belongs to the channel toggles, which this build does not have yet.
+}
+
+void TMainForm::StepPatternField(int delta) { props_->Ptn->SetValue(props_->Ptn->Value() + delta); }
+
+void TMainForm::SetPatternField(int value) { props_->Ptn->SetValue(value); }
+
+void TMainForm::StepProgram(int) {
+  // The program list lives in the channel properties panel, not built yet.
+}
+
+void TMainForm::ShowEditor(int grid) {
+  Action(grid == 2 ? QStringLiteral("SequenceEditor") : QStringLiteral("PatternEditor"))->setChecked(true);
+  frame_->SetActiveGrid(grid == 2 ? 2 : 1);
+}
+
+bool TMainForm::EditCustomTrack(const std::string&, bool, int&, int&) {
+  return false;  // the custom track dialog arrives with the track commands
+}
+
+bool TMainForm::TemplateStep(int&) {
+  return false;  // no template frame yet: its "Use in editor" box is never checked
+}
+
+void TMainForm::PianoKey(int, bool) {}
+
+bool TMainForm::TransposeSimple() const { return Action(QStringLiteral("TransposeSimple"))->isChecked(); }
+
+void TMainForm::SetOctave(int shown) {
+  shown = std::clamp(shown, 0, 9);
+  // The octave below F1 cannot be stored (octaves are unsigned): "0" plays like F1's octave.
+  song_->Octave = uint8_t(std::max(shown - 1, 0));
+  ChangeStatus(QStringLiteral("Octave %1").arg(shown), 1);
+  Action(QStringLiteral("Octave%1").arg(shown))->setChecked(true);
+}
+
+int TMainForm::GridFontSize() const {
+  const QFont font = frame_->Grid1()->font();
+  return font.pixelSize() > 0 ? font.pixelSize() : font.pointSize();
+}
+
+void TMainForm::ZoomFont(int delta) {
+  const int size = GridFontSize();
+  if (delta < 0 && size <= 2) return;
+  QFont font = frame_->Grid1()->font();
+  if (font.pixelSize() > 0) font.setPixelSize(size + delta);
+  else font.setPointSize(size + delta);
+  frame_->Grid1()->setFont(font);
+  frame_->Grid2()->setFont(font);
+  MeasureCells();
+  frame_->RedrawPattern(0, 0, true);
+  frame_->RedrawOrders(0, 0);
+}
+
+}  // namespace varnel

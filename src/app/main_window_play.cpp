@@ -1,0 +1,93 @@
+// The transport and the play-position display: play, pause and stop, the coalesced events of
+// the row clock and the MIDI input, the play counter and the play highlight.
+#include <QAction>
+#include <QLabel>
+#include <QStyle>
+
+#include "app/main_window.h"
+#include "app/properties_bar.h"
+#include "editor/editor_frame.h"
+#include "editor/my_grid.h"
+#include "midi/playback.h"
+#include "song/song.h"
+
+namespace varnel {
+
+void TMainForm::ShowPlayButtons(bool playing) {
+  QAction* play = Action(QStringLiteral("PlayPause"));
+  play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+}
+
+void TMainForm::PlayPause() {
+  player_->PlayPause();
+  ShowPlayButtons(player_->Playing());
+}
+
+void TMainForm::StopPlayback() {
+  player_->Stop();
+  ShowPlayButtons(false);
+  UpdatePlayCounter();
+}
+
+void TMainForm::UpdatePlayCounter() {
+  if (!song_) return;
+  const int row = song_->LastPlayedRow;
+  const int order = song_->LastPlayedOrder;
+  const bool onBeat = row % std::max<int>(song_->SPD, 1) == 0;
+  if (onBeat != counterOnBeat_) {
+    QPalette palette = props_->PlayCounter->palette();
+    palette.setColor(QPalette::WindowText, onBeat ? QColor(0, 0, 255) : QColor(0, 0, 0));
+    props_->PlayCounter->setPalette(palette);
+    counterOnBeat_ = onBeat;
+  }
+  props_->PlayCounter->setText(PlayCounterText(order, row, frame_->Options().HexDisplay()));
+  lastShownRow_ = -1;  // the counter always moves the highlight too
+  UpdatePlayRow();
+}
+
+void TMainForm::UpdatePlayRow() {
+  const int row = song_->LastPlayedRow;
+  const int order = song_->LastPlayedOrder;
+  if (row == lastShownRow_ && order == lastShownOrder_) return;
+  TMyGrid2* grid = frame_->Grid1();
+  grid->SetActiveRow(row + 1);
+  if (frame_->Options().followNote && row + 1 < grid->RowCount()) grid->SetRow(row + 1);
+  if (order != lastShownOrder_) {
+    frame_->Grid2()->SetActiveRow(order + 1);
+    if (song_->FollowSongView) {
+      // The pattern grid shows the pattern the order names at the new position.
+      props_->Ptn->ShowValue(order);
+      ShowLength();
+      frame_->RedrawPattern(0, 0, true);
+    }
+  }
+  lastShownRow_ = row;
+  lastShownOrder_ = order;
+}
+
+bool TMainForm::event(QEvent* event) {
+  if (event->type() == PlayPositionEvent) {
+    HandlePlayPosition();
+    return true;
+  }
+  if (event->type() == MidiInputEvent) {
+    HandleMidiInput();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainForm::HandlePlayPosition() {
+  playPoster_.Taken();
+  if (closing_ || Action(QStringLiteral("DisableUpdates"))->isChecked()) return;
+  ++playUpdates_;
+  // The channel activity lights come with the channel toggles; the piano window with its part.
+  UpdatePlayCounter();
+}
+
+void TMainForm::HandleMidiInput() {
+  midiPoster_.Taken();
+  for (const ShortMessage& message : midiIn_.TakeAll()) frame_->HandleMidiIn(message);
+}
+
+}  // namespace varnel

@@ -1,0 +1,55 @@
+#include "app/user_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace varnel {
+
+namespace {
+
+QString SecondFilter(const QString& filters) {
+  const QStringList list = filters.split(QStringLiteral(";;"));
+  return list.size() > 1 ? list[1] : list.value(0);
+}
+
+class QtDialogs final : public UserDialogs {
+ public:
+  void Message(QWidget* parent, const QString& text) override {
+    QMessageBox::information(parent, QApplication::applicationName(), text);
+  }
+
+  bool Question(QWidget* parent, const QString& text) override {
+    return QMessageBox::question(parent, QApplication::applicationName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  }
+
+  QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix) override {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters.split(QStringLiteral(";;")));
+    dialog.selectNameFilter(SecondFilter(filters));
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+  }
+
+  QString SaveFileName(QWidget* parent, const QString& filters, const QString& suffix,
+                       const QString& proposal) override {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters.split(QStringLiteral(";;")));
+    dialog.selectNameFilter(SecondFilter(filters));
+    dialog.setDefaultSuffix(suffix);
+    if (!proposal.isEmpty()) dialog.selectFile(proposal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<UserDialogs> MakeQtDialogs() { return std::make_unique<QtDialogs>(); }
+
+}  // namespace varnel

@@ -1,0 +1,75 @@
+// The main window on a recording MIDI device and a manual row clock, with dialogs that answer
+// from the test and remember what they were asked.
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/properties_bar.h"
+#include "app/user_dialogs.h"
+#include "editor/editor_frame.h"
+#include "editor/my_grid.h"
+#include "midi/midi_devices.h"
+#include "midi/playback.h"
+#include "midi/recording_output.h"
+#include "midi/row_clock.h"
+#include "song/song.h"
+
+namespace varnel::test {
+
+class RecordingDialogs final : public UserDialogs {
+ public:
+  void Message(QWidget*, const QString& text) override { messages << text; }
+  bool Question(QWidget*, const QString& text) override {
+    questions << text;
+    return answer;
+  }
+  QString OpenFileName(QWidget*, const QString& filters, const QString& suffix) override {
+    this->filters << filters;
+    suffixes << suffix;
+    return openName;
+  }
+  QString SaveFileName(QWidget*, const QString& filters, const QString& suffix, const QString& proposal) override {
+    this->filters << filters;
+    suffixes << suffix;
+    proposals << proposal;
+    return saveName;
+  }
+
+  QStringList messages, questions, filters, suffixes, proposals;
+  bool answer = true;
+  QString openName, saveName;
+};
+
+struct WindowRig {
+  explicit WindowRig(const QString& argument = {}) {
+    window = std::make_unique<TMainForm>(backend, clock, &dialogs);
+    window->SetStartArgument(argument);
+    window->resize(1000, 700);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    if (!QTest::qWaitForWindowActive(window.get())) qWarning("main window not active");
+  }
+
+  TVNSong& Song() { return window->Song(); }
+  TMyGrid2& G1() { return *window->Frame()->Grid1(); }
+  TPropertiesBar& Props() { return *window->Properties(); }
+  void Trigger(const QString& key) { window->Action(key)->trigger(); }
+  static void Pump() { QCoreApplication::sendPostedEvents(); }
+
+  // The bytes sent to the device, as "90 3C 64" texts.
+  QStringList Sent() {
+    QStringList out;
+    for (const MidiRecorder::Event& e : backend.Recorder().Events()) out << QString::fromStdString(HexBytes(e.message));
+    return out;
+  }
+
+  RecordingBackend backend;
+  ManualRowClock clock;
+  RecordingDialogs dialogs;
+  std::unique_ptr<TMainForm> window;
+};
+
+}  // namespace varnel::test

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Smoke test of the real program on a private X server: start varnel with a song, type notes into
+# the pattern grid, play, take a screenshot, quit through the File menu and answer "Sure to quit?"
+# (the typed notes modified the song, so the question must come).
+#   smoke_xvfb.sh VARNEL [SONG.vnl] [SCREENSHOT.png]
+# Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool or netpbm tools).
+set -u
+varnel="${1:?usage: smoke_xvfb.sh VARNEL [SONG.vnl] [SCREENSHOT.png]}"
+here="$(cd "$(dirname "$0")" && pwd)"
+song_source="${2:-$here/data/smoke.vnl}"
+screenshot="${3:-$(dirname "$varnel")/smoke-screenshot.png}"
+
+for tool in Xvfb xdotool xwd xwdtopnm pnmtopng; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work="$(mktemp -d)"
+xvfb_pid=""
+varnel_pid=""
+cleanup() {
+  # Only what this script started, by its process id.
+  if [ -n "$varnel_pid" ] && kill -0 "$varnel_pid" 2>/dev/null; then kill "$varnel_pid"; wait "$varnel_pid" 2>/dev/null; fi
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: retries the command every 0.1 s.
+wait_for() {
+  local tenths=$(($1 * 10)); shift
+  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+cp "$song_source" "$work/smoke.vnl"
+# No sound server may be started on the program's behalf.
+QT_QPA_PLATFORM=xcb "$varnel" "$work/smoke.vnl" >"$work/varnel.log" 2>&1 &
+varnel_pid=$!
+
+wait_for 30 xdotool search --onlyvisible --name '^Varnel: smoke\.vnl$' || fail "no window titled 'Varnel: smoke.vnl'"
+window="$(xdotool search --onlyvisible --name '^Varnel: smoke\.vnl$' | head -n 1)"
+xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+sleep 0.5
+
+# Step 1 on the number pad (a window-level key), then notes of the lower and upper key rows.
+xdotool key --delay 60 KP_1 z x c v q w e r
+sleep 0.5
+kill -0 "$varnel_pid" 2>/dev/null || fail "varnel ended while notes were typed"
+
+# Space plays; the screenshot shows the moving play highlight and counter. Space again stops.
+xdotool key space
+sleep 1.5
+kill -0 "$varnel_pid" 2>/dev/null || fail "varnel ended while playing"
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$screenshot" 2>/dev/null
+[ -s "$screenshot" ] || fail "no screenshot"
+echo "screenshot: $screenshot"
+xdotool key space
+
+# File > E&xit: the File menu is the first on the menu bar.
+xdotool mousemove --window "$window" 20 10 click 1
+sleep 0.5
+xdotool key x
+wait_for 10 xdotool search --onlyvisible --name '^Varnel$' || fail "no 'Sure to quit?' question after typing notes"
+question="$(xdotool search --onlyvisible --name '^Varnel$' | head -n 1)"
+xdotool windowfocus --sync "$question"
+xdotool key Return
+
+wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "varnel did not quit"
+wait "$varnel_pid"
+rc=$?
+varnel_pid=""
+[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+echo "PASS"
