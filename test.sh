@@ -24,7 +24,10 @@ case "$mode" in
     ./build/bench/row_clock_bench
     ./build/bench/midi_import_bench
     ./build/bench/render_bench
-    [ -x ./build/bench/grid_paint_bench ] && QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
+    if [ -x ./build/bench/grid_paint_bench ]; then
+      QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" ./build/bench/ui_clock_bench
+    fi
     ;;
   --fuzz)
     # ./test.sh --fuzz [SECONDS] [TARGET]: TARGET is song_file (default), midi_import, xm_import, ...
