@@ -14,6 +14,7 @@ case "$mode" in
     ./setup.sh $mode
     build=build; [ "$mode" = "--sanitize" ] && build=build-asan; [ "$mode" = "--tsan" ] && build=build-tsan
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+    export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
     export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp}"
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
