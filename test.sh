@@ -3,7 +3,7 @@
 #   ./test.sh               the normal build, all tests (what CI runs)
 #   ./test.sh --sanitize    the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./test.sh --tsan        the suite under ThreadSanitizer
-#   ./test.sh --bench       build, then run the benchmarks (about two minutes)
+#   ./test.sh --bench       build, then run the benchmarks (about five minutes)
 #   ./test.sh --fuzz [SEC] [TARGET]  run a fuzzer (default song_file) for SEC seconds (default 60)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,6 +25,7 @@ case "$mode" in
     ./build/bench/row_clock_bench
     ./build/bench/midi_import_bench
     ./build/bench/render_bench
+    ./build/bench/midi_timing_bench
     if [ -x ./build/bench/grid_paint_bench ]; then
       QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
       QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" ./build/bench/ui_clock_bench

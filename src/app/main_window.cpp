@@ -33,6 +33,7 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
       ownDialogs_(dialogs ? nullptr : MakeQtDialogs()),
       dialogs_(dialogs ? dialogs : ownDialogs_.get()),
       song_(std::make_unique<TVNSong>(this)),
+      backend_(backend),
       devices_(std::make_unique<MidiDevices>(backend, *song_)),
       player_(std::make_unique<PlaybackEngine>(*song_, *devices_, clock)) {
   setWindowTitle(QStringLiteral("Varnel"));
@@ -42,6 +43,12 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   MeasureCells();
   ConnectProperties();
   ConnectCommands();
+  ConnectFiles();
+  ConnectSettings();
+  ConnectShaping();
+  ConnectEdit();
+  ConnectTracks();
+  ConnectTemplates();
 
   // The row clock and the input device only post; everything else happens here on the UI thread.
   player_->SetRowPlayedHandler([this] { playPoster_.Notify(); });
@@ -69,7 +76,7 @@ void TMainForm::BuildLayout() {
   client_->addWidget(frame_);
   setCentralWidget(client_);
 
-  // The cool bar's five bands, in order, over three lines so that each is shown whole.
+  // The cool bar's five bands, in order, over four lines so that each is shown whole.
   addToolBar(Qt::TopToolBarArea, commands_->CommonBar);
   addToolBarBreak(Qt::TopToolBarArea);
   props_ = new TPropertiesBar(this);
@@ -81,6 +88,7 @@ void TMainForm::BuildLayout() {
   channelBar_ = new QToolBar(tr("Channel properties"), this);
   channelBar_->setObjectName(QStringLiteral("ChannelBar"));
   addToolBar(Qt::TopToolBarArea, channelsBar_);
+  addToolBarBreak(Qt::TopToolBarArea);  // the channel bar is wide: a line of its own
   addToolBar(Qt::TopToolBarArea, channelBar_);
   addToolBarBreak(Qt::TopToolBarArea);
   addToolBar(Qt::TopToolBarArea, commands_->EditBar);
@@ -138,9 +146,8 @@ void TMainForm::FormShow() {
   if (started_) return;
   started_ = true;
   frame_->SetActiveGrid(1);
-  // Until settings are stored, the defaults: the MIDI Mapper out and no input.
-  devices_->RestoreDevices({}, {});
   BuildDeviceMenus();
+  GetSettings();  // also opens the stored devices
   PrepareEditor();
 
   const QString argument = startArgument_.trimmed();
@@ -161,6 +168,7 @@ void TMainForm::FormShow() {
   }
   song_->Modified = false;
   SyncActions();
+  StartRecovery();
 }
 
 void TMainForm::ChangeStatus(const QString& text, int panel) {
@@ -226,6 +234,7 @@ void TMainForm::PrepareEditor() {
   ResetPatternPresets();
   props_->Ptn->SetMaximum(song_->PatternsCount());
   props_->Ptn->ShowValue(song_->CurrentPattern);
+  UpdateToggles();
   Action(QStringLiteral("PatternMode"))->setChecked(!song_->SongMode);
   UpdateSongAccess();
   frame_->RedrawPattern(0, 0, true);
@@ -234,6 +243,7 @@ void TMainForm::PrepareEditor() {
   CopyLoopsToGrids();
   props_->Spd->ShowValue(song_->SPD);
   frame_->Grid1()->SetRowHighlight(song_->SPD);
+  RedrawTemplate();
   if (song_->KeyKnown) {
     const QSignalBlocker toneQuiet(props_->KeyTone), typeQuiet(props_->KeyType);
     props_->KeyTone->setCurrentIndex(std::clamp<int>(song_->KeyTone, 0, 11));
@@ -299,7 +309,9 @@ bool TMainForm::CloseRequested() {
     closing_ = false;
     return false;
   }
+  EndRecovery();
   player_->StopPlayTimer();
+  SaveSettings();
   devices_->CloseMidiOut();
   if (devices_->InputOpenFlag()) devices_->CloseMidiIn();
   loading_->hide();
@@ -313,34 +325,13 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 
 // ---- EditorHost ----
 
-void TMainForm::UpdateChannelProps(int channel) {
-  // The channel bar and the channel properties panel that show it come with the channel commands.
-  currentChannel_ = channel;
-}
-
-void TMainForm::ChannelToggleRightClick(int) {
-  // Solo belongs to the channel toggles, which this build does not have yet.
-}
-
 void TMainForm::StepPatternField(int delta) { props_->Ptn->SetValue(props_->Ptn->Value() + delta); }
 
 void TMainForm::SetPatternField(int value) { props_->Ptn->SetValue(value); }
 
-void TMainForm::StepProgram(int) {
-  // The program list lives in the channel properties panel, not built yet.
-}
-
 void TMainForm::ShowEditor(int grid) {
   Action(grid == 2 ? QStringLiteral("SequenceEditor") : QStringLiteral("PatternEditor"))->setChecked(true);
   frame_->SetActiveGrid(grid == 2 ? 2 : 1);
-}
-
-bool TMainForm::EditCustomTrack(const std::string&, bool, int&, int&) {
-  return false;  // the custom track dialog arrives with the track commands
-}
-
-bool TMainForm::TemplateStep(int&) {
-  return false;  // no template frame yet: its "Use in editor" box is never checked
 }
 
 void TMainForm::PianoKey(int, bool) {}

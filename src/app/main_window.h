@@ -6,8 +6,11 @@
 // call through the handlers installed here.
 #pragma once
 
+#include "devices/gm_synth.h"
+
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -27,11 +30,21 @@ class MidiBackend;
 class MidiDevices;
 class PlaybackEngine;
 class RowClock;
+class TAddFrame;
+class TChordsForm;
+class TFillForm;
+class TChannelBar;
+class TChannelToggles;
 class TLoadingForm;
+class TMIDIPropsFrame;
+class TOptionsForm;
+class TTrackForm;
 class TPropertiesBar;
 class TVNFrame;
 class TVNSong;
 class UserDialogs;
+class Recovery;
+enum class DialogAnswer;
 
 class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   Q_OBJECT
@@ -65,6 +78,36 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void ZoomFont(int delta);
   bool TransposeSimple() const;
 
+  // ---- File commands and recent files (main_window_files.cpp) ----
+  // Asks to save a modified song: Yes (saved or the save dialog cancelled), No, or Cancel.
+  DialogAnswer AskSaveDlg();
+  void RecentInsert(const QString& path);
+  // The recent files, most recent first (what the settings keep), and filling both lists from them.
+  QStringList RecentFiles() const;
+  void SetRecentFiles(const QStringList& paths);
+  // Where the template songs are read from; empty: SongsFolder().
+  void SetTemplatesFolder(const QString& folder) { templatesFolder_ = folder; }
+  // The recovery copy: its folder (empty: none), how often it is written; both restart it.
+  void SetRecoveryFolder(const QString& folder);
+  void SetRecoveryInterval(int milliseconds);
+  Recovery* RecoveryCopy() const { return recovery_; }
+
+  // ---- Settings (main_window_settings.cpp) ----
+  // Read once at the first show, written once at an orderly close.
+  void GetSettings();
+  void SaveSettings();
+  TOptionsForm* OptionsForm() const { return options_; }
+
+  // ---- Tracks and channels (main_window_tracks.cpp) ----
+  TChannelToggles* Toggles() const { return toggles_; }
+  TChannelBar* ChannelBarContent() const { return channelBarWidget_; }
+  TMIDIPropsFrame* MidiProps() const { return midiProps_; }
+  TTrackForm* TrackForm() const { return trackForm_; }
+  int SoloChannel() const { return soloChannel_; }  // 0 none, else the soloed channel + 1
+  int CurrentChannel() const { return currentChannel_; }
+  // Where the Open dialog starts: the "Songs" folder on the first start, else empty (its own choice).
+  QString OpenFolder() const { return openFolder_; }
+
   // ---- For tests and the other windows ----
   TVNSong& Song() { return *song_; }
   MidiDevices& Devices() { return *devices_; }
@@ -72,6 +115,9 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   TVNFrame* Frame() const { return frame_; }
   TPropertiesBar* Properties() const { return props_; }
   TLoadingForm* LoadingWindow() const { return loading_; }
+  TAddFrame* AddFrame() const { return addFrame_; }
+  TChordsForm* ChordsForm() const { return chordsForm_; }
+  TFillForm* FillForm() const { return fillForm_; }
   MainCommands& Commands() const { return *commands_; }
   QAction* Action(const QString& key) const;
   QString StatusText(int panel) const;
@@ -145,12 +191,67 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void AboutClick();
   void ShowContextMenu(QWidget* grid, const QPoint& pos);
 
+  // main_window_files.cpp
+  void ConnectFiles();
+  void NewSongClick(bool keepInstruments);
+  void OpenClick();
+  void RecentClick(int tag);
+  void TemplateClick(int tag);
+  bool SaveClick();  // false only when writing failed
+  bool SaveAsClick();
+  bool SaveNewVersionClick();
+  bool SaveSong(const QString& path);
+  bool LoadSong(const QString& path);
+  void ClearUndo();
+  void StartRecovery();
+  void EndRecovery();  // an orderly close: the recovery copy goes
+
+  // main_window_settings.cpp
+  void ConnectSettings();
+  void OptionsClick();
+  void ApplyOptions();
+  void AudioSettingsClick();
+  void ApplySynthSettings();
+
+  // main_window_shape.cpp: quantize, note lengths, expand and shrink; the long hints on panel 0.
+  void ConnectShaping();
+  void QuantizeClick(bool channel);
+  void NotesLengthClick(bool channel, bool fromNext, int length);
+  void ExpandClick(int factor);
+  void ShrinkClick(int divisor);
+
+  // main_window_edit.cpp: cut, copy, paste, transpose and undo reach the editor's grid edit.
+  void ConnectEdit();
+
+  // main_window_tracks.cpp: channel toggles, track and channel commands, the current channel.
+  void ConnectTracks();
+  void TrackLabelMouseDown(int channel, Qt::MouseButton button);
+  void UpdateTrackLabels();    // the toggle size from the option
+  void UpdateToggles();        // PrepareEditor: one toggle per channel, coloured from the song
+  void DrawChannelActivity();  // the play display's activity colours
+  void OrderInsert(int row, int channel, int value);
+  void AddToSequenceClick();
+  int CursorTrack() const;
+  void AddTrackClick(int type, int param);
+  void AddCustomTrackClick(int type);
+  void EditTrackPropertiesClick();
+  void RemoveTrackClick();
+  void AddChannelClick();
+  void RemoveChannelClick();
+
+  // main_window_templates.cpp: the template frame, the chords and the fill dialogs.
+  void ConnectTemplates();
+  void RedrawTemplate();  // after the editor views were rebuilt
+  void FillClick();
+
   // main_window_keys.cpp: keys the window takes before the focused control.
   bool WindowKey(int key, Qt::KeyboardModifiers modifiers);
 
   std::unique_ptr<UserDialogs> ownDialogs_;
   UserDialogs* dialogs_;
   std::unique_ptr<TVNSong> song_;
+  MidiBackend& backend_;
+  SynthSettings synth_;  // the embedded synth's settings ("Audio settings...")
   std::unique_ptr<MidiDevices> devices_;
   std::unique_ptr<PlaybackEngine> player_;
   MidiInQueue midiIn_;
@@ -166,7 +267,20 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   QLabel* panel0_ = nullptr;
   QLabel* panel1_ = nullptr;
   TLoadingForm* loading_ = nullptr;
+  TAddFrame* addFrame_ = nullptr;
+  TChordsForm* chordsForm_ = nullptr;
+  TFillForm* fillForm_ = nullptr;
   QMenu* popup_ = nullptr;
+  TOptionsForm* options_ = nullptr;
+  QString openFolder_;
+  QMenu* recentPopup_ = nullptr;  // the Open button's drop-down: file names of the recent slots
+  Recovery* recovery_ = nullptr;
+  QString templatesFolder_;
+  TChannelToggles* toggles_ = nullptr;
+  TChannelBar* channelBarWidget_ = nullptr;
+  TMIDIPropsFrame* midiProps_ = nullptr;
+  TTrackForm* trackForm_ = nullptr;
+  int soloChannel_ = 0;
 
   QString startArgument_;
   int currentChannel_ = 0;

@@ -7,6 +7,7 @@
 #include <QToolBar>
 
 #include "app/main_window.h"
+#include "app/options_dialog.h"
 #include "app/main_window_menus.h"
 #include "app/properties_bar.h"
 #include "app/user_dialogs.h"
@@ -248,10 +249,11 @@ void TMainForm::ImportMidiClick() {
   if (song_->Modified && !WarningConfirmed(QStringLiteral("Current edition will be lost. Continue?"))) return;
   const QString file = dialogs_->OpenFileName(this, MidiImportFilters, QStringLiteral("mid"));
   if (file.isEmpty()) return;
+  // The options dialog's "MIDI Import" page comes first; cancelling it leaves the song alone.
+  if (!dialogs_->Confirm([this] { return options_->Run(TOptionsForm::ImportPage) == QDialog::Accepted; })) return;
   WithTimerStopped([&] {
-    // The options dialog's "MIDI Import" page comes with the settings; until then its defaults.
     // "Pack song?" is asked even with warnings disabled.
-    if (ImportMidi(*song_, file.toStdString(), MidiImportOptions{}) &&
+    if (ImportMidi(*song_, file.toStdString(), options_->ImportOptions()) &&
         dialogs_->Question(this, QStringLiteral("Pack song?"))) {
       for (int step = 1; step <= 4; ++step) song_->Pack(step);
     }

@@ -79,15 +79,15 @@ QAction* MainCommands::Tool(const QString& key, const QString& caption, const QS
 
 void MainCommands::BuildFile(QMenu* m) {
   QMenu* fresh = Sub(m, "New");
-  Add(fresh, "NewSong", "&New song", "", "New file", NotYet);
-  Add(fresh, "NewSongSameInstruments", "New song, same instruments and MIDI props", "", {}, NotYet);
-  Add(m, "Open", "&Open", "Ctrl+O", "Open a new file", NotYet);
-  QMenu* templates = Sub(m, "Templates", NotYet);
-  Add(templates, "Template1", "16 channel + volume", "", {}, NotYet, 1);
-  Add(templates, "Template2", "Orchestra", "", {}, NotYet, 2);
-  Add(m, "Save", "&Save", "Ctrl+S", "Save file", NotYet);
-  Add(m, "SaveAs", "Save &as...", "", "Save file as...", NotYet);
-  Add(m, "SaveNewVersion", "Save new version", "Ctrl+N", {}, NotYet);
+  Add(fresh, "NewSong", "&New song", "", "New file");
+  Add(fresh, "NewSongSameInstruments", "New song, same instruments and MIDI props");
+  Add(m, "Open", "&Open", "Ctrl+O", "Open a new file");
+  QMenu* templates = Sub(m, "Templates");
+  Add(templates, "Template1", "16 channel + volume", "", {}, 0, 1);
+  Add(templates, "Template2", "Orchestra", "", {}, 0, 2);
+  Add(m, "Save", "&Save", "Ctrl+S", "Save file");
+  Add(m, "SaveAs", "Save &as...", "", "Save file as...");
+  Add(m, "SaveNewVersion", "Save new version", "Ctrl+N");
   m->addSeparator();
   Add(m, "SongInfo", "Song Info", "", {}, NotYet);
   QMenu* import = Sub(m, "Import");
@@ -96,7 +96,7 @@ void MainCommands::BuildFile(QMenu* m) {
   QMenu* exportMenu = Sub(m, "Export");
   Add(exportMenu, "ExportPattern", "&Export pattern as MIDI");
   Add(exportMenu, "ExportSong", "Expor&t song as MIDI");
-  QMenu* recent = Sub(m, "&Recent", NotYet);
+  QMenu* recent = Sub(m, "&Recent");
   for (int i = 0; i < 15; ++i) Add(recent, QStringLiteral("Recent%1").arg(i), {}, "", {}, Hidden, i);
   m->addSeparator();
   Add(m, "Exit", "E&xit", "", "Exit the program");
@@ -119,8 +119,8 @@ void MainCommands::BuildView(QMenu* m) {
   m->addSeparator();
   // Shown unchecked until the windows they toggle exist.
   Add(m, "Piano", "P&iano", "Ctrl+I", {}, Checkable | NotYet);
-  Add(m, "AddTemplate", "Add template", "", {}, Checkable | NotYet);
-  Add(m, "ChannelPropsPanel", "MIDI channel properties", "", {}, Checkable | NotYet);
+  Add(m, "AddTemplate", "Add template", "", {}, Checked);
+  Add(m, "ChannelPropsPanel", "MIDI channel properties", "", {}, Checked);
   QMenu* zoom = Sub(m, "Zoom");
   Add(zoom, "ZoomIn", "Zoom In", "Ctrl+]", "Increase font size");
   Add(zoom, "ZoomOut", "Zoom Out", "Ctrl+[", "Decrease font size");
@@ -131,7 +131,7 @@ void MainCommands::BuildView(QMenu* m) {
 }
 
 void MainCommands::BuildEdit(QMenu* m) {
-  Add(m, "Undo", "Undo", "Ctrl+Z", {}, NotYet);
+  Add(m, "Undo", "Undo", "Ctrl+Z");
   Add(m, "EditEnabled", "&Edit enabled", "F9", "Enable/Disable editing", Checked);
   QMenu* octave = Sub(m, "Octave (upper keys)");
   auto* octaves = new QActionGroup(this);
@@ -139,59 +139,59 @@ void MainCommands::BuildEdit(QMenu* m) {
     const QString caption = n >= 1 && n <= 8 ? QStringLiteral("%1 - F%1").arg(n) : QString::number(n);
     octaves->addAction(Add(octave, QStringLiteral("Octave%1").arg(n), caption, "", {}, Checkable, n));
   }
-  Add(m, "Fill", "&Fill", "Ctrl+F", {}, NotYet);
+  Add(m, "Fill", "&Fill", "Ctrl+F");
   QMenu* pack = Sub(m, "Pack song");
   const char* packs[] = {"Perform all actions", "Remove the same channels", "Remove empty channels from song order",
                          "Move channels to patterns with smallest number", "Remove empty patterns",
                          "Remove empty channels"};
   for (int step = 0; step < 6; ++step) Add(pack, QStringLiteral("Pack%1").arg(step), packs[step], "", {}, 0, step);
   m->addSeparator();
-  Add(m, "TransposeDown", "Transpose &down", "Alt+F1", "Transpose down", NotYet);
-  Add(m, "TransposeUp", "Transpose &up", "Alt+F2", "Transpose up", NotYet);
-  Add(m, "TransposeOctaveDown", "Transpose octave down", "", "Transpose octave down", NotYet);
-  Add(m, "TransposeOctaveUp", "Transpose octave up", "", "Transpose octave up", NotYet);
+  Add(m, "TransposeDown", "Transpose &down", "Alt+F1", "Transpose down");
+  Add(m, "TransposeUp", "Transpose &up", "Alt+F2", "Transpose up");
+  Add(m, "TransposeOctaveDown", "Transpose octave down", "", "Transpose octave down");
+  Add(m, "TransposeOctaveUp", "Transpose octave up", "", "Transpose octave up");
   m->addSeparator();
-  Add(m, "Cut", "Cu&t", "Shift+Del", "Cut|Cuts the selection and puts it on the Clipboard", NotYet);
-  Add(m, "Copy", "&Copy", "Ctrl+Ins", "Copy|Copies the selection and puts it on the Clipboard", NotYet);
-  Add(m, "Paste", "&Paste", "Shift+Ins", "Paste|Inserts Clipboard contents", NotYet);
+  Add(m, "Cut", "Cu&t", "Shift+Del", "Cut|Cuts the selection and puts it on the Clipboard");
+  Add(m, "Copy", "&Copy", "Ctrl+Ins", "Copy|Copies the selection and puts it on the Clipboard");
+  Add(m, "Paste", "&Paste", "Shift+Ins", "Paste|Inserts Clipboard contents");
 }
 
 void MainCommands::NoteLengthMenus(QMenu* m, const QString& prefix, bool named) {
-  QMenu* forward = Sub(m, "Notes lengths set to", NotYet);
+  QMenu* forward = Sub(m, "Notes lengths set to");
   lengthMenus_.insert(prefix + "Forward", forward);
   for (int n = 0; n <= 8; ++n) {
     QString caption = QString::number(n);
     if (named && n == 0) caption = "0 - Remove Note Off events";
     if (named && n == 1) caption = "1 - 1 Cell";
     if (named && n == 2) caption = "2 ...";
-    Add(forward, prefix + QStringLiteral("Length%1").arg(n), caption, "", "Set notes lengths", NotYet, n);
+    Add(forward, prefix + QStringLiteral("Length%1").arg(n), caption, "", "Set notes lengths", 0, n);
   }
-  QMenu* backward = Sub(m, named ? "Notes lengths set to" : "Notes lengths set to ", NotYet);
+  QMenu* backward = Sub(m, named ? "Notes lengths set to" : "Notes lengths set to ");
   lengthMenus_.insert(prefix + "Backward", backward);
   for (int n = 1; n <= 8; ++n) {
     const QString caption = named && n == 1 ? QStringLiteral("-1 From Next Note") : QString::number(-n);
-    Add(backward, prefix + QStringLiteral("LengthFromNext%1").arg(n), caption, "", "Set notes lengths", NotYet, n);
+    Add(backward, prefix + QStringLiteral("LengthFromNext%1").arg(n), caption, "", "Set notes lengths", 0, n);
   }
 }
 
 void MainCommands::BuildTrack(QMenu* m) {
-  Add(m, "AddTrack", "Add &track", "Ctrl+T", {}, NotYet);
-  Add(m, "AddVolumeTrack", "Add &volume track", "Ctrl+Y", {}, NotYet);
-  BuildAutomation(Sub(m, "Add automation track", NotYet));
-  Add(m, "EditTrackProperties", "Edit track properties", "", {}, NotYet);
-  Add(m, "RemoveTrack", "&Remove track", "Ctrl+R", {}, NotYet);
+  Add(m, "AddTrack", "Add &track", "Ctrl+T");
+  Add(m, "AddVolumeTrack", "Add &volume track", "Ctrl+Y");
+  BuildAutomation(Sub(m, "Add automation track"));
+  Add(m, "EditTrackProperties", "Edit track properties");
+  Add(m, "RemoveTrack", "&Remove track", "Ctrl+R");
   m->addSeparator();
-  Add(m, "TransposeTrackDown", "Transpose track &down", "Shift+F1", "Transpose track down", NotYet);
-  Add(m, "TransposeTrackUp", "Transpose track &up", "Shift+F2", "Transpose track up", NotYet);
-  Add(m, "TransposeTrackOctaveDown", "Transpose track octave down", "", "Transpose track octave down", NotYet);
-  Add(m, "TransposeTrackOctaveUp", "Transpose track octave up", "", "Transpose track octave up", NotYet);
+  Add(m, "TransposeTrackDown", "Transpose track &down", "Shift+F1", "Transpose track down");
+  Add(m, "TransposeTrackUp", "Transpose track &up", "Shift+F2", "Transpose track up");
+  Add(m, "TransposeTrackOctaveDown", "Transpose track octave down", "", "Transpose track octave down");
+  Add(m, "TransposeTrackOctaveUp", "Transpose track octave up", "", "Transpose track octave up");
   m->addSeparator();
-  Add(m, "CutTrack", "Cut &track", "Shift+F3", {}, NotYet);
-  Add(m, "CopyTrack", "&Copy track", "Shift+F4", {}, NotYet);
-  Add(m, "PasteTrack", "&Paste track", "Shift+F5", {}, NotYet);
+  Add(m, "CutTrack", "Cut &track", "Shift+F3");
+  Add(m, "CopyTrack", "&Copy track", "Shift+F4");
+  Add(m, "PasteTrack", "&Paste track", "Shift+F5");
   m->addSeparator();
-  QMenu* quantize = Sub(m, "Quantize track", NotYet);
-  Add(quantize, "QuantizeTrack", "Quantize / 2 - to forward", "", "Quantize track", NotYet);
+  QMenu* quantize = Sub(m, "Quantize track");
+  Add(quantize, "QuantizeTrack", "Quantize / 2 - to forward", "", "Quantize track");
   NoteLengthMenus(m, "Track", true);
 }
 
@@ -200,16 +200,16 @@ void MainCommands::BuildAutomation(QMenu* m) {
                          "Reverb", "Chorus", "Filter cut", "Filter res", "Pitch wheel"};
   for (int tag = 1; tag <= 10; ++tag) {
     Add(m, QStringLiteral("Automation%1").arg(tag), kinds[tag - 1], tag == 2 ? "Ctrl+U" : "",
-        tag == 1 ? "Panning - control change event " : "", NotYet, tag);
+        tag == 1 ? "Panning - control change event " : "", 0, tag);
   }
-  QMenu* cc = Sub(m, "Control change (CC) event...", NotYet);
+  QMenu* cc = Sub(m, "Control change (CC) event...");
   const std::pair<const char*, int> ccs[] = {{"00 - Bank Select, MSB", 0}, {"20h - Bank Select, LSB", 32},
                                              {"05 Portamento slide", 5},   {"65 Portamento On/Off", 65},
                                              {"84 Portamento amount", 84}, {"72 Sound release time", 72},
                                              {"73 Sound attack time", 73}};
-  for (const auto& [caption, number] : ccs) Add(cc, QStringLiteral("CC%1").arg(number), caption, "", {}, NotYet, number);
-  Add(cc, "CCEnter", "Enter value (0-127)...", "", {}, NotYet, -1);
-  QMenu* nrpn = Sub(m, "NRPN event...", NotYet);
+  for (const auto& [caption, number] : ccs) Add(cc, QStringLiteral("CC%1").arg(number), caption, "", {}, 0, number);
+  Add(cc, "CCEnter", "Enter value (0-127)...", "", {}, 0, -1);
+  QMenu* nrpn = Sub(m, "NRPN event...");
   const std::pair<const char*, int> nrpns[] = {
       {"0163h - Attack time", 227}, {"0166h - Release time", 230},
       {"14knh Drum key low-pass filter cut-off", 2596}, {"15knh Drum key low-pass filter resonance", 2724},
@@ -218,15 +218,15 @@ void MainCommands::BuildAutomation(QMenu* m) {
       {"1Dknh Drum key reverb send level", 3748}, {"1Eknh Drum key chorus send level", 3876}};
   for (const auto& [caption, number] : nrpns) {
     Add(nrpn, QStringLiteral("NRPN%1").arg(number), caption, "",
-        number >= 2596 ? "Default for C3 - Edit 'Value 2' for another Note" : "", NotYet, number);
+        number >= 2596 ? "Default for C3 - Edit 'Value 2' for another Note" : "", 0, number);
   }
-  Add(nrpn, "NRPNEnter", "Enter value...", "", {}, NotYet, -1);
-  QMenu* rpn = Sub(m, "RPN event...", NotYet);
+  Add(nrpn, "NRPNEnter", "Enter value...", "", {}, 0, -1);
+  QMenu* rpn = Sub(m, "RPN event...");
   const std::pair<const char*, int> rpns[] = {{"00 - Pitch wheel range", 0}, {"01 - Fine tuning", 1}, {"02 - Coarse tuning", 2}};
-  for (const auto& [caption, number] : rpns) Add(rpn, QStringLiteral("RPN%1").arg(number), caption, "", {}, NotYet, number);
-  Add(rpn, "RPNEnter", "Enter value...", "", {}, NotYet, -1);
-  Add(m, "ProgramTrack", "Cx - Program change", "", {}, NotYet);
-  Add(m, "TempoTrack", "Tempo track (BPM)", "", "BPM (32..255)", NotYet);
+  for (const auto& [caption, number] : rpns) Add(rpn, QStringLiteral("RPN%1").arg(number), caption, "", {}, 0, number);
+  Add(rpn, "RPNEnter", "Enter value...", "", {}, 0, -1);
+  Add(m, "ProgramTrack", "Cx - Program change");
+  Add(m, "TempoTrack", "Tempo track (BPM)", "", "BPM (32..255)");
   QMenu* more = Sub(m, "More events...", NotYet);
   const char* mores[] = {"Ax - Key aftertouch", "Dx - Channel aftertouch", "Ex - Pitch wheel change", "FF - Meta data",
                          "Enter value..."};
@@ -234,20 +234,20 @@ void MainCommands::BuildAutomation(QMenu* m) {
 }
 
 void MainCommands::BuildChannel(QMenu* m) {
-  Add(m, "AddChannel", "Add channel", "Ctrl+Shift+T", {}, NotYet);
-  Add(m, "RemoveChannel", "Remove channel", "Ctrl+Shift+R", {}, NotYet);
+  Add(m, "AddChannel", "Add channel", "Ctrl+Shift+T");
+  Add(m, "RemoveChannel", "Remove channel", "Ctrl+Shift+R");
   m->addSeparator();
-  Add(m, "TransposeChannelDown", "Transpose channel &down", "Ctrl+Shift+F1", "Transpose channel &down", NotYet);
-  Add(m, "TransposeChannelUp", "Transpose channel &up", "Ctrl+Shift+F2", "Transpose channel &up", NotYet);
-  Add(m, "TransposeChannelOctaveDown", "Transpose channel octave down", "", "Transpose channel octave down", NotYet);
-  Add(m, "TransposeChannelOctaveUp", "Transpose channel octave up", "", "Transpose channel octave up", NotYet);
+  Add(m, "TransposeChannelDown", "Transpose channel &down", "Ctrl+Shift+F1", "Transpose channel &down");
+  Add(m, "TransposeChannelUp", "Transpose channel &up", "Ctrl+Shift+F2", "Transpose channel &up");
+  Add(m, "TransposeChannelOctaveDown", "Transpose channel octave down", "", "Transpose channel octave down");
+  Add(m, "TransposeChannelOctaveUp", "Transpose channel octave up", "", "Transpose channel octave up");
   m->addSeparator();
-  Add(m, "CutChannel", "Cu&t channel", "Ctrl+Shift+F3", {}, NotYet);
-  Add(m, "CopyChannel", "&Copy channel", "Ctrl+Shift+F4", {}, NotYet);
-  Add(m, "PasteChannel", "&Paste channel", "Ctrl+Shift+F5", {}, NotYet);
+  Add(m, "CutChannel", "Cu&t channel", "Ctrl+Shift+F3");
+  Add(m, "CopyChannel", "&Copy channel", "Ctrl+Shift+F4");
+  Add(m, "PasteChannel", "&Paste channel", "Ctrl+Shift+F5");
   m->addSeparator();
-  QMenu* quantize = Sub(m, "Quantize channel", NotYet);
-  Add(quantize, "QuantizeChannel", "Quantize / 2 - to forward", "", "Quantize channel", NotYet);
+  QMenu* quantize = Sub(m, "Quantize channel");
+  Add(quantize, "QuantizeChannel", "Quantize / 2 - to forward", "", "Quantize channel");
   NoteLengthMenus(m, "Channel", false);
 }
 
@@ -258,19 +258,19 @@ void MainCommands::BuildPattern(QMenu* m) {
   Add(remove, "RemoveBefore", "Remove all patterns before this one");
   Add(remove, "RemoveAfter", "Remove all patterns after this one");
   m->addSeparator();
-  Add(m, "TransposePatternDown", "Transpose pattern &down", "Ctrl+F1", {}, NotYet);
-  Add(m, "TransposePatternUp", "Transpose pattern &up", "Ctrl+F2", {}, NotYet);
-  Add(m, "CutPattern", "Cu&t pattern", "Ctrl+F3", {}, NotYet);
-  Add(m, "CopyPattern", "&Copy pattern", "Ctrl+F4", {}, NotYet);
-  Add(m, "PastePattern", "&Paste pattern", "Ctrl+F5", {}, NotYet);
+  Add(m, "TransposePatternDown", "Transpose pattern &down", "Ctrl+F1");
+  Add(m, "TransposePatternUp", "Transpose pattern &up", "Ctrl+F2");
+  Add(m, "CutPattern", "Cu&t pattern", "Ctrl+F3");
+  Add(m, "CopyPattern", "&Copy pattern", "Ctrl+F4");
+  Add(m, "PastePattern", "&Paste pattern", "Ctrl+F5");
   m->addSeparator();
-  QMenu* expand = Sub(m, "Expand pattern", NotYet);
-  Add(expand, "Expand2", "Expand pattern * 2", "", {}, NotYet, 2);
-  Add(expand, "Expand3", "Expand pattern * 3", "", {}, NotYet, 3);
-  QMenu* shrink = Sub(m, "Shrink pattern", NotYet);
-  Add(shrink, "Shrink2", "Shrink pattern / 2", "", {}, NotYet, 2);
-  Add(shrink, "Shrink3", "Shrink pattern / 3", "", "Shrink and quantize", NotYet, 3);
-  Add(shrink, "Shrink4", "Shrink pattern / 4", "", "Shrink and quantize", NotYet, 4);
+  QMenu* expand = Sub(m, "Expand pattern");
+  Add(expand, "Expand2", "Expand pattern * 2", "", {}, 0, 2);
+  Add(expand, "Expand3", "Expand pattern * 3", "", {}, 0, 3);
+  QMenu* shrink = Sub(m, "Shrink pattern");
+  Add(shrink, "Shrink2", "Shrink pattern / 2", "", {}, 0, 2);
+  Add(shrink, "Shrink3", "Shrink pattern / 3", "", "Shrink and quantize", 0, 3);
+  Add(shrink, "Shrink4", "Shrink pattern / 4", "", "Shrink and quantize", 0, 4);
   QMenu* loop = Sub(m, "Loop");
   Add(loop, "LoopStart", "Set start loop", "Ctrl+B");
   Add(loop, "LoopEnd", "Set end loop", "Ctrl+E");
@@ -292,9 +292,10 @@ void MainCommands::BuildOptions(QMenu* m) {
   Add(m, "TransposeSimple", "Transpose simple", "", {}, Checkable);
   Add(m, "DisableWarnings", "Disable warnings", "", {}, Checkable);
   Add(m, "DisableUpdates", "Disable editor updates while playing", "", {}, Checkable);
+  Add(m, "AutoShowPiano", "Auto show piano", "", {}, Checkable | Hidden);  // stored all the same
   m->addSeparator();
-  Add(m, "Options", "Options...", "", {}, NotYet);
-  Add(m, "AudioSettings", "Audio settings...", "", {}, NotYet);
+  Add(m, "Options", "Options...");
+  Add(m, "AudioSettings", "Audio settings...");
   QMenu* schemes = Sub(m, "Color scheme", NotYet);
   Add(schemes, "Scheme0", "Default", "", {}, Checked | NotYet, 0);
   Add(schemes, "Scheme1", "Blue", "", {}, Checkable | NotYet, 1);
@@ -321,7 +322,7 @@ void MainCommands::BuildCommonBar() {
   Tool("PatternMode", "Pattern/Song mode", "Pattern/Song mode", Checked)->setIconText("Ptn");
   Tool("ChordsUpper", "Play chords upper keys", "Play chords upper keys", Checkable)->setIconText("Ch^");
   Tool("ChordsLower", "Play chords lower keys", "Play chords lower keys", Checkable)->setIconText("Ch_");
-  Tool("ChordsSettings", "Chords settings", "Chords settings", NotYet)->setIconText("Chords");
+  Tool("ChordsSettings", "Chords settings", "Chords settings")->setIconText("Chords");
   Tool("KeyboardMode", "Keyboard Mode 2+ / 4+ Octaves", "Keyboard Mode 2+ / 4+ Octaves", Checkable)->setIconText("4+");
   (*this)["NewSong"]->setIcon(style->standardIcon(QStyle::SP_FileIcon));
   (*this)["Open"]->setIcon(style->standardIcon(QStyle::SP_DialogOpenButton));
@@ -363,6 +364,7 @@ void MainCommands::BuildEditBar() {
       auto* button = new QToolButton(EditBar);
       button->setText(text);
       button->setToolTip("Set notes lengths");
+      button->setStatusTip("Set notes lengths");
       button->setPopupMode(QToolButton::InstantPopup);
       button->setMenu(menu);
       QAction* item = menu->menuAction();

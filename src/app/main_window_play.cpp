@@ -81,8 +81,9 @@ void TMainForm::HandlePlayPosition() {
   playPoster_.Taken();
   if (closing_ || Action(QStringLiteral("DisableUpdates"))->isChecked()) return;
   ++playUpdates_;
-  // The channel activity lights come with the channel toggles; the piano window with its part.
+  // The piano window follows with its part.
   UpdatePlayCounter();
+  DrawChannelActivity();
 }
 
 void TMainForm::HandleMidiInput() {

@@ -6,6 +6,10 @@
 
 namespace varnel {
 
+DialogAnswer UserDialogs::YesNoCancel(QWidget* parent, const QString& text) {
+  return Question(parent, text) ? DialogAnswer::Yes : DialogAnswer::No;
+}
+
 namespace {
 
 QString SecondFilter(const QString& filters) {
@@ -24,8 +28,18 @@ class QtDialogs final : public UserDialogs {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   }
 
-  QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix) override {
+  DialogAnswer YesNoCancel(QWidget* parent, const QString& text) override {
+    const auto button = QMessageBox::warning(parent, QApplication::applicationName(), text,
+                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return button == QMessageBox::Yes ? DialogAnswer::Yes
+           : button == QMessageBox::No ? DialogAnswer::No
+                                       : DialogAnswer::Cancel;
+  }
+
+  QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix,
+                       const QString& folder) override {
     QFileDialog dialog(parent);
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters.split(QStringLiteral(";;")));

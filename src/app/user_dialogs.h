@@ -3,11 +3,14 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QWidget;
 
 namespace varnel {
+
+enum class DialogAnswer { Yes, No, Cancel };
 
 class UserDialogs {
  public:
@@ -16,12 +19,18 @@ class UserDialogs {
   virtual void Message(QWidget* parent, const QString& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool Question(QWidget* parent, const QString& text) = 0;
+  // A warning with Yes, No and Cancel; by default the Yes/No question.
+  virtual DialogAnswer YesNoCancel(QWidget* parent, const QString& text);
   // Filters are "Label (*.ext)" entries separated by ";;"; the second entry is preselected.
-  // An empty result means cancelled.
-  virtual QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix) = 0;
+  // An empty result means cancelled. The dialog starts in `folder`, or where it was last.
+  virtual QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix,
+                               const QString& folder = QString()) = 0;
   // Asks before overwriting; `proposal` is the name the dialog starts with.
   virtual QString SaveFileName(QWidget* parent, const QString& filters, const QString& suffix,
                                const QString& proposal) = 0;
+  // A modal dialog of the program's own (the options on one of its pages, say): `run` shows it and
+  // says whether it was confirmed. By default it simply runs.
+  virtual bool Confirm(const std::function<bool()>& run) { return run(); }
 };
 
 // QMessageBox and QFileDialog.

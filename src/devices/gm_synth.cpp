@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,6 @@
 
 #include "devices/device_log.h"
 #include "devices/device_results.h"
-#include "devices/jack_server.h"
 #include "devices/jack_server.h"
 #include "song/reporter.h"
 
@@ -29,6 +29,16 @@ struct GmSynth::Handles {
 struct EmbeddedSynthOutput::Driver {
   fluid_audio_driver_t* driver = nullptr;
   std::string jackServer;  // when the driver is JACK's
+  std::atomic<TimedSynth*> timed{nullptr};  // silence until the synth runs at the driver's rate
+
+  // The audio thread. The buffers come zeroed.
+  static int Render(void* data, int frames, int, float*[], int outputs, float* out[]) {
+    const MidiTime now = MidiClock::now();
+    TimedSynth* timed = static_cast<Driver*>(data)->timed.load(std::memory_order_acquire);
+    if (timed && outputs >= 2) timed->Render(out[0], out[1], frames, now);
+    return FLUID_OK;
+  }
+
   ~Driver() {
     if (!driver) return;
     // Like RtMidi's, FluidSynth's JACK client crashes when closed after its server has gone.
@@ -111,6 +121,10 @@ std::unique_ptr<GmSynth> GmSynth::Create(const SynthSettings& settings, int& res
   fluid_settings_setnum(handles->settings, "synth.sample-rate", std::clamp(settings.sampleRate, 8000.0, 96000.0));
   fluid_settings_setnum(handles->settings, "synth.gain", std::clamp(settings.gain, 0.0, 10.0));
   fluid_settings_setint(handles->settings, "audio.jack.autoconnect", 1);
+  if (!settings.effects) {
+    fluid_settings_setint(handles->settings, "synth.reverb.active", 0);
+    fluid_settings_setint(handles->settings, "synth.chorus.active", 0);
+  }
   if (!settings.audioDriver.empty()) fluid_settings_setstr(handles->settings, "audio.driver", settings.audioDriver.c_str());
   handles->synth = new_fluid_synth(handles->settings);
   if (!handles->synth) {
@@ -168,17 +182,34 @@ double GmSynth::SampleRate() const {
   return rate;
 }
 
-EmbeddedSynthOutput::EmbeddedSynthOutput(std::unique_ptr<GmSynth> synth, std::unique_ptr<Driver> driver)
-    : synth_(std::move(synth)), driver_(std::move(driver)) {}
+EmbeddedSynthOutput::EmbeddedSynthOutput(std::unique_ptr<GmSynth> synth, std::unique_ptr<TimedSynth> timed,
+                                         std::unique_ptr<Driver> driver)
+    : synth_(std::move(synth)), timed_(std::move(timed)), driver_(std::move(driver)) {}
 
 EmbeddedSynthOutput::~EmbeddedSynthOutput() { driver_.reset(); }
+
+void EmbeddedSynthOutput::Send(const ShortMessage& message, MidiTime when) {
+  if (message.size > 0 && message.size <= 3) timed_->Push(message, when);
+}
+
+std::chrono::nanoseconds EmbeddedSynthOutput::Lead() const {
+  const auto offset = timed_->LatencyOffset();
+  return SynthScheduleMargin + (offset.count() < 0 ? -offset : std::chrono::nanoseconds{});
+}
+
+void EmbeddedSynthOutput::SetLatencyOffset(std::chrono::nanoseconds offset) { timed_->SetLatencyOffset(offset); }
+
+void EmbeddedSynthOutput::CancelAfter(MidiTime after) { timed_->CancelAfter(after); }
 
 std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettings& settings, int& result) {
   auto synth = GmSynth::Create(settings, result);
   if (!synth) return nullptr;
+  const double createdRate = synth->SampleRate();
+  auto timed = std::make_unique<TimedSynth>(*synth, createdRate);
   auto driver = std::make_unique<Driver>();
   fluid_settings_t* fluid = synth->handles_->settings;
-  driver->driver = new_fluid_audio_driver(fluid, synth->handles_->synth);
+  auto start = [&] { return new_fluid_audio_driver2(fluid, &Driver::Render, driver.get()); };
+  driver->driver = start();
   // With no driver chosen, the build's default may be a sound server that is not running; the
   // others that this machine might have are tried in turn, so that a new user hears the song.
   if (!driver->driver && settings.audioDriver.empty()) {
@@ -186,7 +217,7 @@ std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettin
       // Only a JACK server that already runs: libjack would otherwise start one of its own.
       if (std::string_view(name) == "jack" && !JackServerRunning(CurrentJackServer())) continue;
       if (fluid_settings_setstr(fluid, "audio.driver", name) != FLUID_OK) continue;
-      driver->driver = new_fluid_audio_driver(fluid, synth->handles_->synth);
+      driver->driver = start();
       if (driver->driver) break;
     }
   }
@@ -200,8 +231,18 @@ std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettin
     driver->jackServer = server && *server ? server : CurrentJackServer();
     fluid_free(server);
   }
+  // A driver that runs at a rate of its own (JACK's) says so in the settings; the synth follows.
+  if (const double rate = synth->SampleRate(); rate != createdRate) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(synth->handles_->synth, float(rate));
+#pragma GCC diagnostic pop
+    timed->SetSampleRate(rate);
+  }
+  driver->timed.store(timed.get(), std::memory_order_release);
   result = DeviceOk;
-  return std::unique_ptr<EmbeddedSynthOutput>(new EmbeddedSynthOutput(std::move(synth), std::move(driver)));
+  return std::unique_ptr<EmbeddedSynthOutput>(
+      new EmbeddedSynthOutput(std::move(synth), std::move(timed), std::move(driver)));
 }
 
 }  // namespace varnel

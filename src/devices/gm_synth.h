@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/timed_synth.h"
 #include "midi/midi_output.h"
 
 namespace varnel {
@@ -16,6 +17,7 @@ struct SynthSettings {
   std::string audioDriver;  // a FluidSynth driver name ("alsa", "jack", "pulseaudio", ...); empty: default
   double sampleRate = 44100;
   double gain = 0.2;
+  bool effects = true;  // the reverb and chorus units
 };
 
 // Where a SoundFont is looked for, in order: the setting, $VARNEL_SOUNDFONT, then under
@@ -36,8 +38,7 @@ class GmSynth final : public MidiOutput {
   // next rendered frame.
   void Send(const ShortMessage& message, MidiTime when) override;
 
-  // Renders the next frames of audio into two float buffers (offline use; not while an audio
-  // output drives the synth).
+  // Renders the next frames of audio into two float buffers (offline, or for the audio callback).
   void RenderFrames(float* left, float* right, int frames);
   // The rate RenderFrames renders at. An audio output may run the synth at its device's own rate
   // (JACK does), which FluidSynth does not report back.
@@ -53,21 +54,33 @@ class GmSynth final : public MidiOutput {
   std::string soundFont_;
 };
 
+// The synth playing through the platform's audio output. Every message is placed in the audio at
+// its intended time plus one audio buffer (see TimedSynth), so rows sound evenly spaced whatever
+// the buffer size; the audio thread alone touches the synth.
 class EmbeddedSynthOutput final : public MidiOutput {
  public:
   // Null with DeviceNoAudio when the audio output cannot be started (no sound card, no server).
   static std::unique_ptr<EmbeddedSynthOutput> Open(const SynthSettings& settings, int& result);
   ~EmbeddedSynthOutput() override;
 
-  void Send(const ShortMessage& message, MidiTime when) override { synth_->Send(message, when); }
-  GmSynth& Synth() { return *synth_; }
+  void Send(const ShortMessage& message, MidiTime when) override;
+  std::chrono::nanoseconds Lead() const override;
+  void SetLatencyOffset(std::chrono::nanoseconds offset) override;
+  void CancelAfter(MidiTime after) override;
+  // The synth's rate, which is the audio output's.
+  double SampleRate() const { return synth_->SampleRate(); }
 
  private:
   struct Driver;
-  EmbeddedSynthOutput(std::unique_ptr<GmSynth> synth, std::unique_ptr<Driver> driver);
+  EmbeddedSynthOutput(std::unique_ptr<GmSynth> synth, std::unique_ptr<TimedSynth> timed,
+                      std::unique_ptr<Driver> driver);
 
   std::unique_ptr<GmSynth> synth_;
+  std::unique_ptr<TimedSynth> timed_;
   std::unique_ptr<Driver> driver_;  // last: stopped before the synth goes
 };
+
+// How early a message should reach the embedded synth (the row clock's wake-up latency and more).
+inline constexpr std::chrono::nanoseconds SynthScheduleMargin = std::chrono::milliseconds(3);
 
 }  // namespace varnel

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <atomic>
 
+#include "devices/alsa_seq_output.h"
 #include "devices/device_log.h"
 #include "devices/device_results.h"
+#include "devices/jack_midi_backend.h"
 #include "devices/jack_server.h"
+#include "midi/scheduled_output.h"
 #include "song/reporter.h"
 
 namespace varnel {
@@ -124,6 +127,25 @@ class RtMidiOutputPort final : public MidiOutput {
   const std::string jackServer_ = CurrentJackServer();
 };
 
+// Gives the virtual port back when the output that holds it closes.
+class ClaimedOutput final : public MidiOutput {
+ public:
+  ClaimedOutput(std::unique_ptr<MidiOutput> inner, std::shared_ptr<std::atomic<bool>> claim)
+      : inner_(std::move(inner)), claim_(std::move(claim)) {}
+  ~ClaimedOutput() override {
+    inner_.reset();
+    *claim_ = false;
+  }
+  void Send(const ShortMessage& message, MidiTime when) override { inner_->Send(message, when); }
+  std::chrono::nanoseconds Lead() const override { return inner_->Lead(); }
+  void SetLatencyOffset(std::chrono::nanoseconds offset) override { inner_->SetLatencyOffset(offset); }
+  void CancelAfter(MidiTime after) override { inner_->CancelAfter(after); }
+
+ private:
+  std::unique_ptr<MidiOutput> inner_;
+  std::shared_ptr<std::atomic<bool>> claim_;
+};
+
 class RtMidiInputPort final : public MidiInput {
  public:
   explicit RtMidiInputPort(MidiInputHandler handler) : handler_(std::move(handler)) {}
@@ -175,9 +197,20 @@ void SystemMidiBackend::SetSynthSettings(SynthSettings synth) {
   synth_ = std::move(synth);
 }
 
+void SystemMidiBackend::SetNativeJack(bool native) {
+  std::lock_guard lock(mutex_);
+  nativeJack_ = native;
+}
+
 std::vector<SystemMidiBackend::Port> SystemMidiBackend::ListPorts(bool outputs) {
+  bool nativeJack;
+  {
+    std::lock_guard lock(mutex_);
+    nativeJack = nativeJack_;
+  }
   std::vector<Port> ports;
   int virtualApi = -1;
+  bool virtualNative = false;
   for (RtMidi::Api api : UsableApis()) {
     ErrorSink sink;
     std::vector<std::string> names;
@@ -187,13 +220,24 @@ std::vector<SystemMidiBackend::Port> SystemMidiBackend::ListPorts(bool outputs) 
       for (unsigned i = 0; i < count && !sink.Any(); ++i) names.push_back(midi->getPortName(i));
       return !sink.Any();  // else constructed, but the MIDI system is not reachable
     };
-    if (!(outputs ? list(MakeRtMidi<RtMidiOut>(api, sink)) : list(MakeRtMidi<RtMidiIn>(api, sink)))) continue;
-    for (const std::string& system : names) {
-      if (!system.empty()) ports.push_back({int(api), system, UniqueName(ports, system, api), false});
+    const bool native = api == RtMidi::UNIX_JACK && nativeJack;
+    if (native) {
+      // The same names and order as RtMidi's JACK listing, so stored device names still match.
+      auto listed = JackMidiPorts(outputs);
+      if (!listed) continue;
+      names = std::move(*listed);
+    } else if (!(outputs ? list(MakeRtMidi<RtMidiOut>(api, sink)) : list(MakeRtMidi<RtMidiIn>(api, sink)))) {
+      continue;
     }
-    if (virtualApi < 0 && SupportsVirtualPorts(api)) virtualApi = int(api);
+    for (const std::string& system : names) {
+      if (!system.empty()) ports.push_back({int(api), system, UniqueName(ports, system, api), false, native});
+    }
+    if (virtualApi < 0 && SupportsVirtualPorts(api)) {
+      virtualApi = int(api);
+      virtualNative = native;
+    }
   }
-  if (outputs && virtualApi >= 0) ports.push_back({virtualApi, VirtualPortName, VirtualPortEntry, true});
+  if (outputs && virtualApi >= 0) ports.push_back({virtualApi, VirtualPortName, VirtualPortEntry, true, virtualNative});
   return ports;
 }
 
@@ -254,6 +298,24 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
     }
     claim = virtualOpen_;
   }
+  if (port.native) {
+    auto out = JackMidiOutput::Open(port.isVirtual ? "" : port.system, port.isVirtual ? VirtualPortName : "out", result);
+    if (!out) {
+      if (claim) *claim = false;
+      return nullptr;
+    }
+    if (claim) return std::make_unique<ClaimedOutput>(std::move(out), std::move(claim));
+    return out;
+  }
+  if (port.api == RtMidi::LINUX_ALSA && !port.isVirtual) {
+    // Scheduled on a sequencer queue where that works; RtMidi's port otherwise.
+    int alsaResult = DeviceOk;
+    if (auto out = OpenAlsaSeqOutput(port.system, alsaResult)) {
+      result = DeviceOk;
+      return out;
+    }
+    Trace("ALSA sequencer queue unavailable (rc ", alsaResult, "); RtMidi sends ", port.system);
+  }
   auto sink = std::make_unique<ErrorSink>();
   std::unique_ptr<RtMidiOut> out;
   const std::string jackServer = CurrentJackServer();
@@ -276,16 +338,24 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
     if (sink->failed || !out->isPortOpen()) return release(DeviceOpenFailed);
   }
   result = DeviceOk;
-  return std::make_unique<RtMidiOutputPort>(std::move(sink), std::move(out), std::move(claim));
+  return std::make_unique<ScheduledOutput>(
+      std::make_unique<RtMidiOutputPort>(std::move(sink), std::move(out), std::move(claim)));
 }
 
 std::unique_ptr<MidiInput> SystemMidiBackend::OpenInput(int id, MidiInputHandler handler, int& result) {
+  return OpenTimedInput(
+      id, [handler = std::move(handler)](const ShortMessage& message, MidiTime) { handler(message); }, result);
+}
+
+std::unique_ptr<MidiInput> SystemMidiBackend::OpenTimedInput(int id, TimedMidiInputHandler handler, int& result) {
   Port port;
   if (!PortAt(false, id, port)) {
     result = DeviceBadId;
     return nullptr;
   }
-  auto input = std::make_unique<RtMidiInputPort>(std::move(handler));
+  if (port.native) return JackMidiInput::Open(port.system, std::move(handler), result);
+  auto input = std::make_unique<RtMidiInputPort>(
+      [handler = std::move(handler)](const ShortMessage& message) { handler(message, MidiClock::now()); });
   result = input->Open(port.api, port.system);
   if (result != DeviceOk) return nullptr;
   return input;

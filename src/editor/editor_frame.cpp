@@ -63,6 +63,7 @@ TVNFrame::TVNFrame(TVNSong& song, MidiDevices& devices, PlaybackEngine& player, 
 
   d->grid2->hide();
   setFocusProxy(d->grid1);
+  SetupGridEdit();
 }
 
 TVNFrame::~TVNFrame() = default;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "editing/editor_key_map.h"
+#include "editing/grid_edit.h"
 #include "editing/value_entry.h"
 #include "editor/editor_host.h"
 #include "midi/midi_output.h"
@@ -74,6 +75,17 @@ class TVNFrame : public QWidget {
   void Grid1KeyDown(TMyGrid2* grid, QKeyEvent* event);
   void Grid1KeyUp(TMyGrid2* grid, QKeyEvent* event);
 
+  // The range commands of the active grid (GridEdit's action bits and scopes), the clipboard and
+  // the one-level undo. transposeSimple: the "Transpose simple" option.
+  void EditGrid(int action, int scope, int amount, bool transposeSimple = false);
+  void PerformUndo();
+  void SetCantUndo();  // after a song was loaded or created, and after tracks were added or removed
+  bool CanUndo() const;
+  const GridEdit& GridEditing() const;
+  // Alt+Insert and Alt+Backspace: rotate the cursor's column down or up by one row.
+  void EditScrollDown();
+  void EditScrollUp();
+
   // The song channel last passed to the host's UpdateChannelProps (-1 before the first).
   int CurrentChannel() const;
   // The key code the editor's key map sees for a key event: the key at that position on a US
@@ -81,6 +93,10 @@ class TVNFrame : public QWidget {
   // the editor has no use for the key.
   static int VirtualKeyOf(const QKeyEvent* event);
   static int VirtualKeyOf(const QKeyEvent* event, const QString& platformName);
+
+ signals:
+  // The "Undo" command's enabled state follows.
+  void canUndoChanged(bool canUndo);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +120,8 @@ class TVNFrame : public QWidget {
     bool editScrolling = false;  // suspends cursor centring while a column rotates
     std::array<bool, 256> heldKeys{};
     ValueEntry entry;
+    std::unique_ptr<GridEditView> editView;  // before gridEdit, which uses it
+    std::unique_ptr<GridEdit> gridEdit;
   };
   std::unique_ptr<State> d;
 
@@ -126,9 +144,12 @@ class TVNFrame : public QWidget {
   void PatternKey(const EditorKey& key, int vk, bool shift);
   void CommonKey(const EditorKey& key);
   void OpenOrderGrid();
-  // Undo and the range commands arrive with the grid edit; until then their keys do nothing.
+  // editor_frame_edit.cpp
   void SaveToUndo();
   void EditGridKey(EditorKeyAction action);
+  void SetupGridEdit();
+  GridPlace PlaceOf(int gridTag) const;
+  void EditScroll(bool down);
   // editor_frame_notes.cpp
   void CursorChannels(int gridTag, int& midiChannel, int& channel) const;
   void NoteEntry(int offset, int vk, bool shift);

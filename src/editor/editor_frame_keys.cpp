@@ -215,11 +215,4 @@ void TVNFrame::OpenOrderGrid() {
   if (song.FollowSongView != 0) d->grid2->SetRow(song.PlayingOrder + 1);
 }
 
-// The undo snapshot and the range commands (cut, copy, paste, clear, the Alt+Insert and
-// Alt+Backspace column rotations) belong to the grid edit, which is not built yet: until then
-// these keys are taken from the grid and do nothing.
-void TVNFrame::SaveToUndo() {}
-
-void TVNFrame::EditGridKey(EditorKeyAction) {}
-
 }  // namespace varnel

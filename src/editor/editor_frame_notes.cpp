@@ -82,6 +82,7 @@ void TVNFrame::NextRow(int grid, int step) {
   TVNSong& song = d->song;
   int automatic = song.GridAdd;
   if (step < 0) {
+    // The template also drops its note-offs into the rows the cursor is about to pass.
     int templateStep = 0;
     if (d->host.TemplateStep(templateStep)) automatic = templateStep;
   }

@@ -1,6 +1,7 @@
 #include "midi/midi_devices.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "song/song.h"
@@ -20,8 +21,7 @@ MidiDevices::MidiDevices(MidiBackend& backend, TVNSong& song) : backend_(backend
 
 MidiDevices::~MidiDevices() {
   input_.reset();
-  std::scoped_lock lock(outputMutex_);
-  output_.reset();
+  CloseMidiOut();
 }
 
 std::string MidiDevices::ResultText(int result) {
@@ -62,21 +62,67 @@ bool MidiDevices::OpenMidiOut(int deviceId) {
     std::scoped_lock lock(outputMutex_);
     output_ = std::move(output);
   }
+  outDeviceId_ = deviceId;
+  ApplyOptions();
   PrepareChannels(-1);
   song_.Report().Status("Device OK", 0);
-  outDeviceId_ = deviceId;
   return true;
 }
 
 bool MidiDevices::CloseMidiOut() {
+  if (HasOutput()) {
+    // What the output still holds for later would sound after the close began; the notes it
+    // started are ended before it goes, on a device change as on closing the program.
+    CancelPending(MidiClock::now());
+    MidiTime last[16];
+    const uint32_t channels = Release(-1, SendNow, last);
+    for (int c = 0; c < 16; ++c)
+      if (channels & (1u << c)) SendShortMessage(0xB0, c, 123, 0, last[c]);
+  }
   std::unique_ptr<MidiOutput> old;
   {
     std::scoped_lock lock(outputMutex_);
     old = std::move(output_);
+    sounding_.Clear(-1);
   }
   old.reset();  // closing may take a while: never under the lock the row clock sends with
   outResult_ = 0;
   return true;
+}
+
+void MidiDevices::SetOutputOptions(const std::string& deviceName, const OutputOptions& options) {
+  OutputOptions clamped = options;
+  clamped.latencyOffsetMs = std::isfinite(options.latencyOffsetMs) ? std::clamp(options.latencyOffsetMs, -1000.0, 1000.0) : 0;
+  options_[deviceName] = clamped;
+  if (deviceName == OutDeviceName()) ApplyOptions();
+}
+
+OutputOptions MidiDevices::GetOutputOptions(const std::string& deviceName) const {
+  const auto it = options_.find(deviceName);
+  return it == options_.end() ? OutputOptions{} : it->second;
+}
+
+std::string MidiDevices::OutDeviceName() const {
+  if (outDeviceId_ < 0) return "MIDI Mapper";
+  return outDeviceId_ < int(outNames_.size()) ? WithoutAmpersands(outNames_[size_t(outDeviceId_)]) : "";
+}
+
+void MidiDevices::ApplyOptions() {
+  const OutputOptions options = GetOutputOptions(OutDeviceName());
+  midiClock_ = options.midiClock;
+  const auto offset = std::chrono::nanoseconds(int64_t(std::llround(options.latencyOffsetMs * 1e6)));
+  std::scoped_lock lock(outputMutex_);
+  if (output_) output_->SetLatencyOffset(offset);
+}
+
+std::chrono::nanoseconds MidiDevices::OutputLead() const {
+  std::scoped_lock lock(outputMutex_);
+  return output_ ? output_->Lead() : std::chrono::nanoseconds{};
+}
+
+void MidiDevices::CancelPending(MidiTime after) {
+  std::scoped_lock lock(outputMutex_);
+  if (output_) output_->CancelAfter(after);
 }
 
 bool MidiDevices::OpenMidiIn(int deviceId) {
@@ -88,10 +134,11 @@ bool MidiDevices::OpenMidiIn(int deviceId) {
   }
   input_.reset();
   int result = 0;
-  input_ = backend_.OpenInput(
+  input_ = backend_.OpenTimedInput(
       deviceId,
-      [this](const ShortMessage& message) {
-        if (inputHandler_) inputHandler_(message);
+      [this](const ShortMessage& message, MidiTime when) {
+        if (timedInputHandler_) timedInputHandler_(message, when);
+        else if (inputHandler_) inputHandler_(message);
       },
       result);
   inResult_ = input_ ? 0 : (result != 0 ? result : 1);
@@ -164,7 +211,56 @@ void MidiDevices::RestoreDevices(const std::string& outName, const std::string& 
 
 void MidiDevices::Send(const ShortMessage& message, MidiTime when) {
   std::scoped_lock lock(outputMutex_);
-  if (output_) output_->Send(message, when);
+  if (!output_) return;
+  if ((message.bytes[0] & 0xE0) == 0x80 || message.bytes[0] == 0xFF)
+    sounding_.Track(message, when == SendNow ? MidiClock::now() : when);
+  output_->Send(message, when);
+}
+
+int MidiDevices::Release(int channel, MidiTime when, MidiTime (&last)[16]) {
+  struct Note {
+    uint8_t channel, note;
+    MidiTime start;
+  };
+  std::vector<Note> notes;
+  {
+    std::scoped_lock lock(outputMutex_);
+    sounding_.ForEach(channel, [&](int c, int n, MidiTime start) { notes.push_back({uint8_t(c), uint8_t(n), start}); });
+  }
+  uint32_t channels = 0;
+  const MidiTime now = when == SendNow ? MidiClock::now() : when;
+  for (const Note& n : notes) {
+    // A note the output has been given for later (the row clock runs ahead of timestamping outputs)
+    // is ended after it starts, not before.
+    const MidiTime at = n.start > now ? n.start : when;
+    Send(MakeShortMessage(uint8_t(0x80 | n.channel), n.note, 0), at);
+    if (!(channels & (1u << n.channel)) || at > last[n.channel]) last[n.channel] = at;
+    channels |= 1u << n.channel;
+  }
+  return int(channels);
+}
+
+int MidiDevices::ReleaseSoundingNotes(int channel, MidiTime when) {
+  if (channel > 15) return 0;
+  const int before = SoundingNoteCount(channel);
+  MidiTime last[16];
+  Release(channel, when, last);
+  return before;
+}
+
+int MidiDevices::SoundingNoteCount(int channel) const {
+  std::scoped_lock lock(outputMutex_);
+  return sounding_.Count(channel);
+}
+
+void MidiDevices::SendSystem(uint8_t status, MidiTime when) {
+  if (status < 0xF0) return;
+  Send(MakeShortMessage(status, 0, 0), when);
+}
+
+void MidiDevices::SongPositionPointer(int sixteenths, MidiTime when) {
+  if (sixteenths < 0 || sixteenths > 16383) return;
+  Send(MakeShortMessage(0xF2, uint8_t(sixteenths & 0x7F), uint8_t(sixteenths >> 7)), when);
 }
 
 void MidiDevices::SendShortMessage(int status, int channel, int data1, int data2, MidiTime when) {
@@ -185,11 +281,17 @@ void MidiDevices::PitchWheel(int channel, int data1, int data2, MidiTime when) {
 }
 
 void MidiDevices::AllNotesOff(int channel, MidiTime when) {
+  if (channel > 15) return;  // beyond the wire's channels: nothing to send
+  MidiTime last[16];
+  const uint32_t released = uint32_t(Release(channel, when, last));
+  auto controller = [&](int c) {
+    SendShortMessage(0xB0, c, 123, 0, c < 16 && (released & (1u << c)) ? last[c] : when);
+  };
   if (channel >= 0) {
-    SendShortMessage(0xB0, channel, 123, 0, when);
+    controller(channel);
     return;
   }
-  for (int c = 0; c < MidiChannelCount; ++c) SendShortMessage(0xB0, c, 123, 0, when);
+  for (int c = 0; c < MidiChannelCount; ++c) controller(c);
 }
 
 void MidiDevices::ResetChannels(int channel, MidiTime when) {

@@ -5,13 +5,16 @@
 // opening and closing devices and the Select* calls belong to the UI thread.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "midi/midi_output.h"
+#include "midi/sounding_notes.h"
 
 namespace varnel {
 
@@ -31,6 +34,13 @@ constexpr int EventRPN = 13;
 constexpr int EventProgram = 14;
 constexpr int EventTempo = 15;
 
+// Options of one output device, kept by its name (the menu caption, as the song stores it).
+struct OutputOptions {
+  bool midiClock = false;        // send MIDI clock, Start, Continue, Stop and Song Position Pointer
+  double latencyOffsetMs = 0;    // timestamping outputs: positive delays, negative advances (-1000..1000)
+  friend bool operator==(const OutputOptions&, const OutputOptions&) = default;
+};
+
 class MidiDevices {
  public:
   MidiDevices(MidiBackend& backend, TVNSong& song);
@@ -41,6 +51,21 @@ class MidiDevices {
   void SetTempoHandler(std::function<void(MidiTime)> handler) { tempoHandler_ = std::move(handler); }
   // Receives every incoming message on the backend's thread (default: nothing).
   void SetInputHandler(MidiInputHandler handler) { inputHandler_ = std::move(handler); }
+  // The same with the time each message arrived; used instead of the plain handler when set.
+  // Both apply from the next OpenMidiIn.
+  void SetTimedInputHandler(TimedMidiInputHandler handler) { timedInputHandler_ = std::move(handler); }
+
+  // Per-device options (UI thread). They apply whenever that device is the open output; the
+  // latency offset at once, MIDI clock from the next start of playback.
+  void SetOutputOptions(const std::string& deviceName, const OutputOptions& options);
+  OutputOptions GetOutputOptions(const std::string& deviceName) const;
+  // The open output's: its name ("MIDI Mapper" for -1) and whether it gets MIDI clock.
+  std::string OutDeviceName() const;
+  bool MidiClockEnabled() const { return midiClock_.load(); }
+  // How far ahead of its rows the row clock should run for the open output (MidiOutput::Lead).
+  std::chrono::nanoseconds OutputLead() const;
+  // Withdraws what the open output still holds for later than `after` (MidiOutput::CancelAfter).
+  void CancelPending(MidiTime after);
 
   std::vector<std::string> GetMidiOutDevices();
   std::vector<std::string> GetMidiInDevices();
@@ -67,24 +92,40 @@ class MidiDevices {
   void NoteOn(int channel, int note, int velocity, MidiTime when = SendNow);
   void NoteOff(int channel, int note, int velocity, MidiTime when = SendNow);
   void PitchWheel(int channel, int data1, int data2, MidiTime when = SendNow);
+  // Controller 123 on one channel, or with -1 on every channel; each sounding note of those
+  // channels first gets its own note-off, as some synths ignore the controller.
   void AllNotesOff(int channel, MidiTime when = SendNow);
   void ResetChannels(int channel, MidiTime when = SendNow);
   void SendChannelEvent(int channel, int type, int value, int param, MidiTime when = SendNow);
   void PrepareChannels(int channel, MidiTime when = SendNow);
   // An incoming message passed on to the output on MIDI channel `channel`.
   void PassThrough(const ShortMessage& message, int channel);
+  // System messages (MIDI clock, Start, Continue, Stop) and the Song Position Pointer (0..16383).
+  void SendSystem(uint8_t status, MidiTime when = SendNow);
+  void SongPositionPointer(int sixteenths, MidiTime when = SendNow);
+  // Note-offs for the notes sounding on a channel (-1: all); returns how many.
+  int ReleaseSoundingNotes(int channel, MidiTime when = SendNow);
+  int SoundingNoteCount(int channel = -1) const;
 
  private:
   void Send(const ShortMessage& message, MidiTime when);
   static std::string ResultText(int result);
+  void ApplyOptions();
+  // Note-offs for the sounding notes of `channel` (-1: all); marks in `released` the channels that had
+  // any, with the time their last note-off went at.
+  int Release(int channel, MidiTime when, MidiTime (&released)[16]);
 
   MidiBackend& backend_;
   TVNSong& song_;
   std::function<void(MidiTime)> tempoHandler_;
   MidiInputHandler inputHandler_;
+  TimedMidiInputHandler timedInputHandler_;
+  std::map<std::string, OutputOptions> options_;
+  std::atomic<bool> midiClock_{false};
 
   mutable std::mutex outputMutex_;  // held only to swap the output and for one Send
   std::unique_ptr<MidiOutput> output_;
+  SoundingNotes sounding_;  // guarded by outputMutex_
   std::unique_ptr<MidiInput> input_;
   std::vector<std::string> outNames_;  // from the last enumeration
   std::vector<std::string> inNames_;

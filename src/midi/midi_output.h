@@ -42,6 +42,17 @@ class MidiOutput {
  public:
   virtual ~MidiOutput() = default;
   virtual void Send(const ShortMessage& message, MidiTime when) = 0;
+
+  // The rest concerns outputs that place messages at their time (JACK, the ALSA queue, the embedded
+  // synth). They deliver at the intended time plus a constant latency; to place a message exactly
+  // they need it this long before its intended time, so the row clock runs that far ahead.
+  virtual std::chrono::nanoseconds Lead() const { return {}; }
+  // The per-device latency offset, for the messages sent from then on: positive delays them,
+  // negative brings them forward.
+  virtual void SetLatencyOffset(std::chrono::nanoseconds) {}
+  // Withdraws the messages sent so far that have not gone out yet and whose time is later than
+  // `after`: what a stop must not let sound. Messages sent afterwards are not affected.
+  virtual void CancelAfter(MidiTime after) { (void)after; }
 };
 
 // An open input device. It calls its handler on the backend's own thread, one message at a time,
@@ -52,6 +63,8 @@ class MidiInput {
 };
 
 using MidiInputHandler = std::function<void(const ShortMessage&)>;
+// The same with the time the message arrived on MidiClock (JACK: from the frame it arrived at).
+using TimedMidiInputHandler = std::function<void(const ShortMessage&, MidiTime)>;
 
 // Lists and opens devices. Device ids are indexes into the lists; output id -1 is the "MIDI Mapper",
 // Varnel's embedded General MIDI synth. A failed open returns null and sets a non-zero result code.
@@ -62,6 +75,12 @@ class MidiBackend {
   virtual std::vector<std::string> InputNames() = 0;
   virtual std::unique_ptr<MidiOutput> OpenOutput(int id, int& result) = 0;
   virtual std::unique_ptr<MidiInput> OpenInput(int id, MidiInputHandler handler, int& result) = 0;
+  // Backends that know when a message arrived override this; the others give the time of the call.
+  virtual std::unique_ptr<MidiInput> OpenTimedInput(int id, TimedMidiInputHandler handler, int& result) {
+    return OpenInput(
+        id, [handler = std::move(handler)](const ShortMessage& message) { handler(message, MidiClock::now()); },
+        result);
+  }
 };
 
 }  // namespace varnel

@@ -25,10 +25,12 @@ bool PlaybackEngine::StartPlayTimer() {
   const RowPeriod period = RowPeriodFor(song_.BPM, song_.SPD);
   devices_.PrepareChannels(-1);
   playing_ = true;
+  clock_.SetLead(devices_.OutputLead());
   if (clock_.Running()) {
     clock_.SetPeriod(period);
     return true;
   }
+  BeginTransport();
   if (!clock_.Start(period, [this](MidiTime deadline) {
         if (playing_ && !stopped_) PlayRow(deadline);
       })) {
@@ -55,6 +57,7 @@ void PlaybackEngine::PlayPause() {
   stopped_ = false;
   if (playing_) {
     StopPlayTimer();
+    Halt(Transport::Paused);
     devices_.AllNotesOff(-1);
   } else {
     StartPlayTimer();
@@ -64,8 +67,40 @@ void PlaybackEngine::PlayPause() {
 void PlaybackEngine::Stop() {
   stopped_ = true;
   StopPlayTimer();
+  Halt(Transport::Stopped);
   devices_.AllNotesOff(-1);
   Rewind();
+}
+
+void PlaybackEngine::BeginTransport() {
+  midiClock_ = devices_.MidiClockEnabled();
+  if (!midiClock_ || transport_ == Transport::Running) {
+    // A restart around a structural edit: receivers were told nothing, the clocks simply go on.
+    transport_ = midiClock_ ? Transport::Running : Transport::Stopped;
+    return;
+  }
+  const int64_t rows = RowsFromTop(song_);
+  const int spd = std::max<int>(song_.SPD, 1);
+  if (transport_ == Transport::Paused && rows == pausedAt_) {
+    devices_.SendSystem(MidiContinue);  // the clocks go on where they paused
+  } else if (rows == 0) {
+    devices_.SendSystem(MidiStart);
+    pulses_.Reset(0);
+  } else {
+    const int sixteenths = SongPositionFor(rows, spd);
+    devices_.SongPositionPointer(sixteenths);
+    devices_.SendSystem(MidiContinue);
+    pulses_.Reset(ClockUnitsAfter(rows, spd, sixteenths));
+  }
+  transport_ = Transport::Running;
+}
+
+void PlaybackEngine::Halt(Transport state) {
+  // The row clock runs ahead of timestamping outputs: rows due after this moment are withdrawn.
+  devices_.CancelPending(MidiClock::now());
+  if (transport_ == Transport::Running && midiClock_) devices_.SendSystem(MidiStop);
+  if (transport_ == Transport::Running || state == Transport::Stopped) transport_ = state;
+  pausedAt_ = state == Transport::Paused ? RowsFromTop(song_) : -1;
 }
 
 void PlaybackEngine::Rewind() {
@@ -96,6 +131,8 @@ void PlaybackEngine::PlayRow(MidiTime when) {
   }
   {
     std::scoped_lock lock(song_.ShapeLock());
+    const bool midiClock = midiClock_.load(std::memory_order_relaxed);
+    if (midiClock && pulses_.TakeRowStart(song_.SPD)) devices_.SendSystem(MidiTimingClock, when);
     if (song_.PlayingRow < 0 || song_.PlayingRow >= RowsPerPattern) song_.PlayingRow = 0;
     if (song_.Metronome) MetronomeClick(when);
     int shortest = 255;
@@ -108,6 +145,11 @@ void PlaybackEngine::PlayRow(MidiTime when) {
       while (end < tracks && song_.TrackChannel(end) == channel) ++end;
       PlayChannel(channel, track, end, shortest, when);
       track = end;
+    }
+    // The clocks up to the next row, at the tempo this row leaves (a tempo cell moves them from here).
+    if (midiClock) {
+      pulses_.Row(when, RowPeriodFor(song_.BPM, song_.SPD), song_.SPD,
+                  [&](MidiTime at) { devices_.SendSystem(MidiTimingClock, at); });
     }
     song_.LastPlayedRow = song_.PlayingRow;
     song_.LastPlayedOrder = song_.PlayingOrder;

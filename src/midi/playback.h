@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 
+#include "midi/midi_clock.h"
 #include "midi/midi_output.h"
 #include "midi/row_clock.h"
 
@@ -32,6 +33,10 @@ class PlaybackEngine {
   // After a tempo or speed change; also called from the tick by a tempo event, with its row's time.
   void RestartPlayTimer(MidiTime when = SendNow);
 
+  // With MIDI clock on the output (MidiDevices::MidiClockEnabled, read at each start), playing sends
+  // Start from the top of the song, Continue when resuming where it paused, and otherwise a Song
+  // Position Pointer and Continue; pause and stop send Stop. Both also withdraw what the output holds
+  // for later and end the sounding notes with note-offs before all-notes-off.
   void PlayPause();  // play, resume, or pause (all notes off)
   void Stop();       // stop, all notes off, rewind to the loop starts
   void Rewind();
@@ -53,6 +58,9 @@ class PlaybackEngine {
  private:
   void PlayChannel(int channel, int firstTrack, int endTrack, int& shortest, MidiTime when);
   void Advance(int shortest);
+  enum class Transport { Stopped, Paused, Running };
+  void BeginTransport();        // UI thread, before the clock starts
+  void Halt(Transport state);   // UI thread, after the clock has stopped
 
   TVNSong& song_;
   MidiDevices& devices_;
@@ -63,6 +71,12 @@ class PlaybackEngine {
   std::atomic<bool> tickGuard_{false};  // written by the row clock
   std::atomic<int> passes_{0};          // written by the row clock
   int passLimit_ = 0;
+  // MIDI clock: the flag is set by the UI thread before the clock starts; the pulses belong to the
+  // row clock while it runs and to the UI thread otherwise.
+  std::atomic<bool> midiClock_{false};
+  MidiClockPulses pulses_;
+  Transport transport_ = Transport::Stopped;  // what the receivers of MIDI clock were last told
+  int64_t pausedAt_ = -1;                     // the song position of the last pause
 };
 
 }  // namespace varnel

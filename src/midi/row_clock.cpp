@@ -16,6 +16,19 @@
 
 namespace varnel {
 
+bool RaiseThreadToRealTime(int priority) {
+#ifdef __linux__
+  sched_param param{};
+  param.sched_priority = std::min(priority, sched_get_priority_max(SCHED_FIFO));
+  const bool realTime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  return realTime;
+#else
+  (void)priority;
+  return false;
+#endif
+}
+
 RowPeriod RowPeriodFor(int bpm, int spd) {
   const int64_t perMinute = int64_t(std::max(bpm, 1)) * std::max(spd, 1);
   return RowPeriod(int64_t(60'000'000'000) / perMinute);
@@ -61,22 +74,12 @@ struct ThreadRowClock::Shared {
     Tick tick;
   };
   std::atomic<int64_t> periodNs{0};  // written by the UI thread or the tick, read by the clock thread
+  std::atomic<int64_t> leadNs{0};    // likewise
   std::shared_ptr<Run> run;          // the current run; UI thread only
   std::unique_ptr<IdleLatencyRequest> idleLatency;  // UI thread only
 };
 
 namespace {
-
-void RaisePriority(std::atomic<bool>& realTime) {
-#ifdef __linux__
-  sched_param param{};
-  param.sched_priority = std::min(80, sched_get_priority_max(SCHED_FIFO));
-  realTime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#else
-  realTime = false;
-#endif
-}
 
 void SleepUntil(MidiTime deadline) {
 #ifdef __linux__
@@ -103,11 +106,11 @@ bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
   run->tick = std::move(tick);
   try {
     std::thread thread([shared = shared_, run, start = MidiClock::now()] {
-      RaisePriority(run->realTime);
+      run->realTime = RaiseThreadToRealTime();
       MidiTime deadline = start;
       for (;;) {
         deadline += RowPeriod(shared->periodNs.load(std::memory_order_relaxed));
-        SleepUntil(deadline);
+        SleepUntil(deadline - RowPeriod(shared->leadNs.load(std::memory_order_relaxed)));
         std::scoped_lock lock(run->tickMutex);
         if (run->stopped) return;
         run->tick(deadline);
@@ -123,6 +126,8 @@ bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
 }
 
 void ThreadRowClock::SetPeriod(RowPeriod period) { shared_->periodNs = period.count(); }
+
+void ThreadRowClock::SetLead(RowPeriod lead) { shared_->leadNs = std::max<int64_t>(lead.count(), 0); }
 
 void ThreadRowClock::Stop() {
   auto run = std::move(shared_->run);

@@ -31,7 +31,14 @@ class RowClock {
   // UI thread, never the tick. When Stop returns, no tick runs and none will.
   virtual void Stop() = 0;
   virtual bool Running() const = 0;
+  // Any thread: each tick runs this long before its deadline (still handing over the deadline), for
+  // outputs that place messages at their time and need them early (MidiOutput::Lead).
+  virtual void SetLead(RowPeriod lead) { (void)lead; }
 };
+
+// Raises the calling thread to real-time priority where the system grants it (true), and asks for
+// the finest timer slack either way.
+bool RaiseThreadToRealTime(int priority = 80);
 
 // A real-time thread on the monotonic clock: absolute sleeps, SCHED_FIFO where granted, otherwise
 // normal priority with 1 ns timer slack.
@@ -43,6 +50,7 @@ class ThreadRowClock final : public RowClock {
   void SetPeriod(RowPeriod period) override;
   void Stop() override;
   bool Running() const override;
+  void SetLead(RowPeriod lead) override;
 
   // Whether the last started thread runs with real-time priority.
   bool RealTime() const;
@@ -60,6 +68,8 @@ class ManualRowClock final : public RowClock {
   void SetPeriod(RowPeriod period) override { period_ = period; }
   void Stop() override { running_ = false; }
   bool Running() const override { return running_; }
+  void SetLead(RowPeriod lead) override { lead_ = lead; }
+  RowPeriod Lead() const { return lead_; }
 
   // Moves the virtual time to the next deadline and runs the tick there; false when stopped.
   bool Advance();
@@ -69,6 +79,7 @@ class ManualRowClock final : public RowClock {
  private:
   Tick tick_;
   RowPeriod period_{};
+  RowPeriod lead_{};
   MidiTime now_;
   bool running_ = false;
 };

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include "cli/cli_support.h"
@@ -90,6 +91,20 @@ TEST(PlayOverJack, SongIntoAJackPort_ArrivesAsTheEngineSendsIt) {
   }
   const auto played = EventMessages(events.out);
   expected.insert(expected.end(), played.begin(), played.end());
+  // The stop ends each note still sounding with its own note-off first, by channel and note.
+  std::set<std::pair<int, int>> sounding;
+  for (const auto& message : played) {
+    unsigned status = 0, note = 0, velocity = 0;
+    if (std::sscanf(message.c_str(), "%X %X %X", &status, &note, &velocity) != 3) continue;
+    if ((status & 0xF0) == 0x90 && velocity > 0) sounding.insert({int(status & 15), int(note)});
+    else if ((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90) sounding.erase({int(status & 15), int(note)});
+  }
+  ASSERT_FALSE(sounding.empty()) << "the song should end with a note sounding";
+  for (const auto& [channel, note] : sounding) {
+    char off[16];
+    std::snprintf(off, sizeof off, "%02X %02X 00", 0x80 + channel, note);
+    expected.push_back(off);
+  }
   for (int c = 0; c < 16; ++c) {
     char off[16];
     std::snprintf(off, sizeof off, "B%X 7B 00", c);

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "app/main_window.h"
 #include "app/properties_bar.h"
+#include "app/settings.h"
 #include "app/user_dialogs.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -26,7 +28,12 @@ class RecordingDialogs final : public UserDialogs {
     questions << text;
     return answer;
   }
-  QString OpenFileName(QWidget*, const QString& filters, const QString& suffix) override {
+  DialogAnswer YesNoCancel(QWidget*, const QString& text) override {
+    questions << text;
+    return saveAnswer;
+  }
+  QString OpenFileName(QWidget*, const QString& filters, const QString& suffix, const QString& folder) override {
+    folders << folder;
     this->filters << filters;
     suffixes << suffix;
     return openName;
@@ -37,14 +44,24 @@ class RecordingDialogs final : public UserDialogs {
     proposals << proposal;
     return saveName;
   }
+  // The program's own modal dialogs are confirmed unseen, unless a test says otherwise.
+  bool Confirm(const std::function<bool()>&) override {
+    ++confirmations;
+    return confirm;
+  }
 
-  QStringList messages, questions, filters, suffixes, proposals;
+  QStringList messages, questions, filters, suffixes, proposals, folders;
   bool answer = true;
+  DialogAnswer saveAnswer = DialogAnswer::No;  // "Save changes?": discard and go on
   QString openName, saveName;
+  bool confirm = true;
+  int confirmations = 0;
 };
 
 struct WindowRig {
-  explicit WindowRig(const QString& argument = {}) {
+  // Settings come from `settingsFolder`, or from an empty folder of the rig's own.
+  explicit WindowRig(const QString& argument = {}, const QString& settingsFolder = {}) {
+    Settings::UseFolder(settingsFolder.isEmpty() ? settings.path() : settingsFolder);
     window = std::make_unique<TMainForm>(backend, clock, &dialogs);
     window->SetStartArgument(argument);
     window->resize(1000, 700);
@@ -66,6 +83,7 @@ struct WindowRig {
     return out;
   }
 
+  QTemporaryDir settings;
   RecordingBackend backend;
   ManualRowClock clock;
   RecordingDialogs dialogs;

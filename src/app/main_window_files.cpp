@@ -1,0 +1,333 @@
+// The file commands: new song, open, recent files, templates, save, save as and save new version,
+// the question before unsaved changes are discarded, and the recovery copy of unsaved changes.
+#include "app/main_window_files.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/main_window.h"
+#include "app/main_window_menus.h"
+#include "app/recovery.h"
+#include "app/user_dialogs.h"
+#include "editor/editor_frame.h"
+#include "midi/midi_devices.h"
+#include "song/song.h"
+
+namespace varnel {
+
+namespace {
+
+const QString SongFilters = QStringLiteral("All files (*);;Varnel modules (*.vnl)");
+const QString SongSuffix = QStringLiteral("vnl");
+constexpr int RecentSlots = 15;
+
+int SeparatorEnd(const QString& path) {
+  return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+}
+
+// A menu shows "&&" as "&": captions double it, and the path is the caption undoubled again.
+QString CaptionOf(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+QString PathOfCaption(QString caption) { return caption.replace(QStringLiteral("&&"), QStringLiteral("&")); }
+
+// A version number: an optional sign and decimal digits, within 32 bits.
+bool ParseInteger(const QString& text, qint64& value) {
+  const int first = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
+  if (first >= text.size() || text.size() - first > 10) return false;
+  for (int k = first; k < text.size(); ++k)
+    if (text[k] < QLatin1Char('0') || text[k] > QLatin1Char('9')) return false;
+  value = text.toLongLong();
+  return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+}  // namespace
+
+QString NextVersionName(const QString& base) {
+  const int underscore = base.lastIndexOf(QLatin1Char('_'));
+  if (underscore < 0) return base + QStringLiteral("_2");
+  const QString prefix = base.left(underscore + 1);
+  const QString suffix = base.mid(underscore + 1);
+  qint64 n = 0;
+  if (ParseInteger(suffix, n)) return prefix + QString::number(n + 1);
+  return prefix + suffix + QStringLiteral("_2");
+}
+
+QString NextVersionPath(const QString& path) {
+  const int nameStart = SeparatorEnd(path);
+  const QString folder = path.left(nameStart);
+  const QString name = path.mid(nameStart);
+  const int dot = name.lastIndexOf(QLatin1Char('.'));
+  QString base = dot < 0 ? name : name.left(dot);
+  const QString extension = dot < 0 ? QString() : name.mid(dot);
+  do base = NextVersionName(base);
+  while (QFileInfo::exists(folder + base + extension));
+  return folder + base + extension;
+}
+
+void TMainForm::ConnectFiles() {
+  connect(Action("NewSong"), &QAction::triggered, this, [this] { NewSongClick(false); });
+  connect(Action("NewSongSameInstruments"), &QAction::triggered, this, [this] { NewSongClick(true); });
+  connect(Action("Open"), &QAction::triggered, this, [this] { OpenClick(); });
+  connect(Action("Save"), &QAction::triggered, this, [this] { SaveClick(); });
+  connect(Action("SaveAs"), &QAction::triggered, this, [this] { SaveAsClick(); });
+  connect(Action("SaveNewVersion"), &QAction::triggered, this, [this] { SaveNewVersionClick(); });
+  for (int tag : {1, 2}) {
+    connect(Action(QStringLiteral("Template%1").arg(tag)), &QAction::triggered, this,
+            [this, tag] { TemplateClick(tag); });
+  }
+
+  // The Open button drops down the same recent files by name; both lists open the File menu's path.
+  recentPopup_ = new QMenu(this);
+  for (int tag = 0; tag < RecentSlots; ++tag) {
+    connect(Action(QStringLiteral("Recent%1").arg(tag)), &QAction::triggered, this, [this, tag] { RecentClick(tag); });
+    QAction* item = recentPopup_->addAction(QString());
+    item->setObjectName(QStringLiteral("PMenuRecent%1").arg(tag));
+    item->setData(tag);
+    item->setVisible(false);
+    connect(item, &QAction::triggered, this, [this, tag] { RecentClick(tag); });
+  }
+  if (auto* button = qobject_cast<QToolButton*>(commands_->CommonBar->widgetForAction(Action("Open")))) {
+    button->setMenu(recentPopup_);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+  }
+
+  recovery_ = new Recovery(*song_, this);
+}
+
+// ---- The question before changes are lost ----
+
+DialogAnswer TMainForm::AskSaveDlg() {
+  if (!song_->Modified) return DialogAnswer::No;
+  QString text = QStringLiteral("File ");
+  const QString name = QDir::toNativeSeparators(QString::fromStdString(song_->FileName));
+  if (!name.isEmpty()) text += name + QLatin1Char(' ');
+  text += QStringLiteral("has been modified.  Save changes?");
+  // Asked even with warnings disabled.
+  const DialogAnswer answer = dialogs_->YesNoCancel(this, text);
+  // A save that failed to write must not let the caller discard the song.
+  if (answer == DialogAnswer::Yes && !SaveClick()) return DialogAnswer::Cancel;
+  return answer;
+}
+
+// ---- New, open, recent, templates ----
+
+void TMainForm::NewSongClick(bool keepInstruments) {
+  if (AskSaveDlg() == DialogAnswer::Cancel) return;
+  // The same instruments: playback goes on into the new song.
+  if (!keepInstruments) StopPlayback();
+  ClearUndo();
+  WithTimerStopped([&] {
+    song_->Reset(16, song_->DefaultPatternLength(), !keepInstruments);
+    PrepareEditor();
+  });
+  recovery_->Discard();
+}
+
+bool TMainForm::LoadSong(const QString& path) {
+  const bool exists = QFileInfo::exists(path);
+  const bool loaded = song_->LoadFromFile(path.toStdString());
+  if (loaded || exists) ClearUndo();
+  // A failed load may have emptied the song or cleared its name: the views follow it.
+  if (loaded) {
+    recovery_->Discard();
+  } else {
+    PrepareEditor();
+  }
+  return loaded;
+}
+
+void TMainForm::OpenClick() {
+  StopPlayback();
+  if (AskSaveDlg() == DialogAnswer::Cancel) return;
+  const QString path = dialogs_->OpenFileName(this, SongFilters, SongSuffix, OpenFolder());
+  if (path.isEmpty() || !LoadSong(path)) return;
+  RecentInsert(path);
+  devices_->CheckOutDevice();
+  PrepareEditor();
+  AfterLoad();
+  song_->Modified = false;
+}
+
+void TMainForm::RecentClick(int tag) {
+  const QString path = PathOfCaption(Action(QStringLiteral("Recent%1").arg(tag))->text());
+  if (path.isEmpty() || AskSaveDlg() == DialogAnswer::Cancel) return;
+  StopPlayback();
+  if (!LoadSong(path)) return;
+  RecentInsert(path);
+  devices_->CheckOutDevice();
+  PrepareEditor();
+  AfterLoad();
+}
+
+void TMainForm::TemplateClick(int tag) {
+  StopPlayback();
+  if (AskSaveDlg() == DialogAnswer::Cancel) return;
+  const QDir folder(templatesFolder_.isEmpty() ? SongsFolder() : templatesFolder_);
+  const QString path = folder.absoluteFilePath(QStringLiteral("template%1.vnl").arg(tag, 2, 10, QLatin1Char('0')));
+  if (!QFileInfo::exists(path)) {
+    dialogs_->Message(this, QStringLiteral("File not found: ") + QDir::toNativeSeparators(path));
+    return;
+  }
+  if (!LoadSong(path)) return;
+  song_->FileName.clear();  // a template opens untitled
+  PrepareEditor();
+  AfterLoad();
+  song_->Modified = false;
+}
+
+// ---- Recent files ----
+
+void TMainForm::RecentInsert(const QString& path) {
+  const QList<QAction*> names = recentPopup_->actions();
+  const auto slot = [this](int i) { return Action(QStringLiteral("Recent%1").arg(i)); };
+  int k = RecentSlots - 1;
+  for (int i = 0; i < RecentSlots; ++i) {
+    if (PathOfCaption(slot(i)->text()) == path) {
+      k = i;
+      break;
+    }
+  }
+  for (int j = k; j >= 1; --j) {
+    slot(j)->setText(slot(j - 1)->text());
+    names[j]->setText(names[j - 1]->text());
+    if (!slot(j)->text().isEmpty()) {
+      slot(j)->setVisible(slot(j - 1)->isVisible());
+      names[j]->setVisible(names[j - 1]->isVisible());
+    }
+  }
+  slot(0)->setText(CaptionOf(path));
+  names[0]->setText(CaptionOf(path.mid(SeparatorEnd(path))));
+  slot(0)->setVisible(true);
+  names[0]->setVisible(true);
+}
+
+QStringList TMainForm::RecentFiles() const {
+  QStringList paths;
+  for (int i = 0; i < RecentSlots; ++i) {
+    const QAction* slot = Action(QStringLiteral("Recent%1").arg(i));
+    if (slot->isVisible() && !slot->text().isEmpty()) paths << PathOfCaption(slot->text());
+  }
+  return paths;
+}
+
+void TMainForm::SetRecentFiles(const QStringList& paths) {
+  const QList<QAction*> names = recentPopup_->actions();
+  for (int i = 0; i < RecentSlots; ++i) {
+    QAction* slot = Action(QStringLiteral("Recent%1").arg(i));
+    const bool used = i < paths.size() && !paths[i].isEmpty();
+    slot->setText(used ? CaptionOf(paths[i]) : QString());
+    names[i]->setText(used ? CaptionOf(paths[i].mid(SeparatorEnd(paths[i]))) : QString());
+    slot->setVisible(used);
+    names[i]->setVisible(used);
+  }
+}
+
+// ---- Save ----
+
+bool TMainForm::SaveSong(const QString& path) {
+  const bool saved = song_->SaveToFile(path.toStdString());
+  if (saved) recovery_->Discard();
+  return saved;
+}
+
+bool TMainForm::SaveClick() {
+  bool saved = true;
+  if (!song_->FileName.empty()) {
+    saved = SaveSong(QString::fromStdString(song_->FileName));
+  } else {
+    const QString path = dialogs_->SaveFileName(this, SongFilters, SongSuffix, QString());
+    if (!path.isEmpty()) {
+      saved = SaveSong(path);
+      RecentInsert(path);
+    }
+  }
+  UpdateTitle();
+  return saved;
+}
+
+bool TMainForm::SaveAsClick() {
+  const QString path = dialogs_->SaveFileName(this, SongFilters, SongSuffix, QString::fromStdString(song_->FileName));
+  bool saved = true;
+  if (!path.isEmpty()) {
+    saved = SaveSong(path);
+    RecentInsert(path);
+  }
+  UpdateTitle();
+  return saved;
+}
+
+bool TMainForm::SaveNewVersionClick() {
+  if (song_->FileName.empty()) return SaveAsClick();
+  const QString path = NextVersionPath(QString::fromStdString(song_->FileName));
+  song_->FileName = path.toStdString();
+  const bool saved = SaveSong(path);
+  RecentInsert(path);
+  UpdateTitle();
+  return saved;
+}
+
+void TMainForm::ClearUndo() {
+  // The undo snapshot belongs to the song that was there before.
+  frame_->SetCantUndo();
+}
+
+// ---- Recovery copy ----
+
+void TMainForm::SetRecoveryFolder(const QString& folder) {
+  recovery_->Stop();
+  recovery_->SetFolder(folder);
+  if (started_) StartRecovery();
+}
+
+void TMainForm::SetRecoveryInterval(int milliseconds) {
+  recovery_->SetInterval(milliseconds);
+  if (recovery_->Active()) recovery_->Start();
+}
+
+void TMainForm::StartRecovery() {
+  recovery_->Stop();
+  const std::optional<Recovery::Found> found = recovery_->FindOrphan();
+  if (!found) {
+    recovery_->Start();
+    return;
+  }
+  // Asked once the window is up; the timer waits for the answer, so the copy is not overwritten.
+  QTimer::singleShot(0, this, [this, found = *found] {
+    const QString song =
+        found.original.isEmpty() ? QStringLiteral("an untitled song") : QDir::toNativeSeparators(found.original);
+    const QString text = QStringLiteral(
+                             "Varnel did not close normally. Unsaved changes to %1 were kept (%2).\n"
+                             "Restore them?")
+                             .arg(song, QLocale().toString(found.written, QLocale::ShortFormat));
+    if (dialogs_->Question(this, text)) {
+      StopPlayback();
+      ClearUndo();
+      if (song_->LoadFromFile(found.copy.toStdString())) {
+        // The song belongs where it was; the restored changes are still unsaved.
+        song_->FileName = found.original.toStdString();
+        devices_->CheckOutDevice();
+        PrepareEditor();
+        song_->Modified = true;
+        ChangeStatus(QStringLiteral("Unsaved changes restored"), 0);
+      } else {
+        PrepareEditor();
+        recovery_->SetAside();
+      }
+    } else {
+      recovery_->Discard();
+    }
+    recovery_->Start();
+  });
+}
+
+void TMainForm::EndRecovery() {
+  recovery_->Stop();
+  recovery_->Discard();
+}
+
+}  // namespace varnel

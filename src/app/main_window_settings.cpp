@@ -1,0 +1,262 @@
+// The main window's settings, read once at the first show and written once at an orderly close,
+// and the options dialog.
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QScreen>
+#include <QToolBar>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "app/audio_dialog.h"
+#include "app/main_window.h"
+#include "app/main_window_menus.h"
+#include "app/options_dialog.h"
+#include "app/properties_bar.h"
+#include "app/settings.h"
+#include "app/user_dialogs.h"
+#include "devices/system_midi_backend.h"
+#include "editor/editor_frame.h"
+#include "editor/my_grid.h"
+#include "midi/midi_devices.h"
+#include "song/song.h"
+
+namespace varnel {
+
+namespace {
+
+using S = Settings;
+
+// A stored list index applies only when the list has that entry; otherwise the list keeps its own.
+void SetIndex(QComboBox* list, std::optional<int> index) {
+  if (index && *index >= 0 && *index < list->count()) list->setCurrentIndex(*index);
+}
+
+void SetCheck(QAction* action, std::optional<bool> on) {
+  if (on) action->setChecked(*on);
+}
+
+void SetCheck(QAbstractButton* box, std::optional<bool> on) {
+  if (on) box->setChecked(*on);
+}
+
+// The caption of the device menu item that stands for `id` ("MIDI Mapper" or "None" for -1),
+// without the "&" of the caption, as the device layer compares names.
+QString DeviceCaption(const QActionGroup* group, int id, const QString& none) {
+  for (const QAction* item : group->actions())
+    if (item->data().toInt() == id) return QString(item->text()).remove(QLatin1Char('&'));
+  return none;
+}
+
+// Values whose controls arrive with later windows (piano, template frame, channel panel): what
+// was read at start-up goes back unchanged, or the control's default when nothing was stored.
+template <typename T>
+void Keep(Settings& settings, SettingName<T> value, T fallback) {
+  settings.Write(value, settings.Read(value, fallback));
+}
+
+constexpr int DefaultPianoSize = 2;  // the piano's 100 % zoom
+
+}  // namespace
+
+void TMainForm::ConnectSettings() {
+  options_ = new TOptionsForm(this);
+  connect(Action(QStringLiteral("Options")), &QAction::triggered, this, &TMainForm::OptionsClick);
+  connect(Action(QStringLiteral("AudioSettings")), &QAction::triggered, this, &TMainForm::AudioSettingsClick);
+  connect(Action(QStringLiteral("AutoShowPiano")), &QAction::toggled, this,
+          [this](bool on) { frame_->Options().autoShowPiano = on; });
+  // "Row Numbers: " shows at once, before OK.
+  connect(options_, &TOptionsForm::rowNumbersChanged, this, [this](int index) {
+    frame_->Options().rowNumberFormat = index;
+    frame_->RedrawPattern(0, 0, true);
+    frame_->RedrawOrders(0, 0);
+    UpdatePlayCounter();
+  });
+}
+
+void TMainForm::OptionsClick() {
+  if (options_->Run(TOptionsForm::GeneralPage) == QDialog::Accepted) ApplyOptions();
+}
+
+void TMainForm::ApplyOptions() {
+  options_->CopyTo(frame_->Options());
+  song_->SetDefaultPatternLength(options_->DefaultPatternLength());
+  // The piano window, the custom main menu and the track toggle sizes follow once they exist.
+  frame_->RedrawPattern(0, 0, true);
+  frame_->RedrawOrders(0, 0);
+  UpdatePlayCounter();
+}
+
+void TMainForm::GetSettings() {
+  Settings s;
+
+  // "Main": a place on none of the screens (a monitor that is gone) keeps the work area.
+  const auto left = s.Read(S::Left), top = s.Read(S::Top), width = s.Read(S::Width), height = s.Read(S::Height);
+  const QRect wanted(left.value_or(x()), top.value_or(y()), std::clamp(width.value_or(this->width()), 100, 32767),
+                     std::clamp(height.value_or(this->height()), 100, 32767));
+  bool onScreen = false;
+  for (const QScreen* screen : QGuiApplication::screens()) onScreen |= screen->availableGeometry().intersects(wanted);
+  if (onScreen) {
+    if (left || top) move(wanted.topLeft());
+    if (width || height) resize(wanted.size());
+  }
+  if (s.Read(S::Maximized, false)) setWindowState(windowState() | Qt::WindowMaximized);
+
+  SetRecentFiles(s.RecentFiles());
+
+  // "Options". Absent names select the first output and leave the input closed.
+  synth_.soundFont = s.Read(S::SoundFont, QString()).toStdString();
+  synth_.audioDriver = s.Read(S::AudioDriver, QString()).toStdString();
+  synth_.sampleRate = std::clamp(s.Read(S::SampleRate, 44100), 8000, 96000);
+  synth_.gain = std::clamp(s.Read(S::SynthGain, 20), 0, 1000) / 100.0;
+  ApplySynthSettings();
+  devices_->RestoreDevices(s.Read(S::Device, QString()).toStdString(), s.Read(S::InDevice, QString()).toStdString());
+  options_->SetMidiIn(s.Read(S::InIgnoreVol, false), s.Read(S::InUseMinVol, false));
+  if (const auto velocity = s.Read(S::InMinVolValue))
+    options_->MinimumVelocity->ShowValue(std::clamp(*velocity, 0, 127));
+  SetCheck(Action(QStringLiteral("FollowNote")), s.Read(S::FollowNote));
+  SetCheck(Action(QStringLiteral("FollowSong")), s.Read(S::FollowSong));
+  SetCheck(Action(QStringLiteral("AutoShowPiano")), s.Read(S::AutoShowPiano));
+  // A stored 0 starts with editing off; every new or loaded song turns it on again.
+  if (const auto edit = s.Read(S::EditEnabled)) song_->EditEnabled = *edit;
+  SetCheck(Action(QStringLiteral("EditEnabled")), s.Read(S::EditEnabled));
+  SetCheck(Action(QStringLiteral("DisableWarnings")), s.Read(S::DisableWarnings));
+  const auto simple = s.Read(S::TransposeSimple);
+  SetCheck(Action(QStringLiteral("TransposeSimple")), simple);
+  openFolder_ = simple ? QString() : SongsFolder();  // the first start opens the demo songs
+  SetIndex(options_->RowNumbers, s.Read(S::UseHex));
+  SetCheck(options_->ShowHints, s.Read(S::ShowHints));
+  SetIndex(options_->SpaceKeyAction, s.Read(S::SpaceKeyAction));
+  SetIndex(options_->Centering, s.Read(S::CenteringEditor));
+  SetCheck(options_->DockedPiano, s.Read(S::DockedPiano));
+  SetIndex(options_->TrackToggleSize, s.Read(S::TrackToogleSize));
+  if (const auto rows = s.Read(S::DefaultPatternsLength))
+    options_->DefaultPatternsLength->setCurrentText(QString::number(*rows));
+  SetIndex(options_->MainMenu, s.Read(S::MainMenu));
+  if (const auto metronome = s.Read(S::MetronomeEnabled)) {
+    Action(QStringLiteral("Metronome"))->setChecked(*metronome);
+    song_->Metronome = *metronome;
+  }
+  SetCheck(Action(QStringLiteral("BarEdit")), s.Read(S::EditToolbar));
+  // The panels at the right of the editor: their menu items show and hide them.
+  for (auto [name, key] : {std::pair{S::AddSpecialVisible, "AddTemplate"}, std::pair{S::MCPropsVisible, "ChannelPropsPanel"}})
+    if (const auto visible = s.Read(name); visible && *visible != Action(QString::fromLatin1(key))->isChecked())
+      Action(QString::fromLatin1(key))->trigger();
+
+  // A stored font wins over the font of a scheme: it comes after it.
+  const auto fontName = s.Read(S::FontName);
+  const auto fontSize = s.Read(S::FontSize);
+  const auto fontBold = s.Read(S::FontBold);
+  if (fontName || fontSize || fontBold) {
+    QFont font = frame_->Grid1()->font();
+    if (fontName && !fontName->isEmpty()) font.setFamily(*fontName);
+    if (fontSize && *fontSize >= 2 && *fontSize <= 200) {
+      if (font.pixelSize() > 0)
+        font.setPixelSize(*fontSize);
+      else
+        font.setPointSize(*fontSize);
+    }
+    if (fontBold.value_or(false)) font.setBold(true);
+    frame_->Grid1()->setFont(font);
+    frame_->Grid2()->setFont(font);
+    MeasureCells();
+  }
+
+  if (const auto tone = s.Read(S::Key1); tone && *tone >= 0 && *tone < 12) song_->KeyTone = *tone;
+  if (const auto type = s.Read(S::Key2); type && *type >= 0 && *type < 2) song_->KeyType = *type;
+  SetIndex(props_->KeyTone, s.Read(S::Key1));
+  SetIndex(props_->KeyType, s.Read(S::Key2));
+
+  options_->CopyTo(frame_->Options());
+  song_->SetDefaultPatternLength(options_->DefaultPatternLength());
+  SyncActions();
+}
+
+void TMainForm::AudioSettingsClick() {
+  TAudioForm form(this);
+  form.SetValues(synth_);
+  if (!dialogs_->Confirm([&form] { return form.exec() == QDialog::Accepted; })) return;
+  synth_ = form.Values();
+  ApplySynthSettings();
+  // The synth in use opens again with the new settings.
+  if (devices_->OutDeviceId() == -1) devices_->SelectOutDevice(-1, "MIDI Mapper");
+}
+
+void TMainForm::ApplySynthSettings() {
+  if (auto* system = dynamic_cast<SystemMidiBackend*>(&backend_)) system->SetSynthSettings(synth_);
+}
+
+void TMainForm::SaveSettings() {
+  Settings s;
+
+  s.Write(S::Top, y());
+  s.Write(S::Left, x());
+  s.Write(S::Width, width());
+  s.Write(S::Height, height());
+  s.Write(S::Maximized, isMaximized());
+
+  // The bands of the top area in their order: by line, then from the left.
+  std::vector<std::pair<QToolBar*, QString>> bars{{commands_->CommonBar, QStringLiteral("ToolBar1")},
+                                                  {props_, QStringLiteral("Panel1")},
+                                                  {channelsBar_, QStringLiteral("Panel2")},
+                                                  {channelBar_, QStringLiteral("Panel3")},
+                                                  {commands_->EditBar, QStringLiteral("ToolBar3")}};
+  std::stable_sort(bars.begin(), bars.end(), [this](const auto& a, const auto& b) {
+    const auto place = [this](QToolBar* bar) { return std::tuple(int(toolBarArea(bar)), bar->y(), bar->x()); };
+    return place(a.first) < place(b.first);
+  });
+  std::vector<Settings::Band> bands;
+  for (const auto& [bar, control] : bars) bands.push_back({control, !bar->isHidden(), toolBarBreak(bar), bar->width()});
+  s.SetToolbars(bands);
+
+  s.SetRecentFiles(RecentFiles());
+
+  s.Write(S::Device, DeviceCaption(commands_->OutDevices, devices_->OutDeviceId(), QStringLiteral("MIDI Mapper")));
+  s.Write(S::InDevice, DeviceCaption(commands_->InDevices, devices_->InputOpenFlag() ? devices_->InDeviceId() : -1,
+                                     QStringLiteral("None")));
+  s.Write(S::InIgnoreVol, options_->IgnoreVelocities->isChecked());
+  s.Write(S::InUseMinVol, options_->UseMinimumVelocity->isChecked());
+  s.Write(S::InMinVolValue, options_->MinimumVelocity->Value());
+  s.Write(S::FollowNote, Action(QStringLiteral("FollowNote"))->isChecked());
+  s.Write(S::FollowSong, Action(QStringLiteral("FollowSong"))->isChecked());
+  s.Write(S::AutoShowPiano, Action(QStringLiteral("AutoShowPiano"))->isChecked());
+  s.Write(S::EditEnabled, Action(QStringLiteral("EditEnabled"))->isChecked());
+  s.Write(S::DisableWarnings, Action(QStringLiteral("DisableWarnings"))->isChecked());
+  s.Write(S::TransposeSimple, Action(QStringLiteral("TransposeSimple"))->isChecked());
+  s.Write(S::UseHex, options_->RowNumbers->currentIndex());
+  s.Write(S::ShowHints, options_->ShowHints->isChecked());
+  Keep(s, S::PianoVisible, true);
+  s.Write(S::AddSpecialVisible, Action(QStringLiteral("AddTemplate"))->isChecked());
+  s.Write(S::MCPropsVisible, Action(QStringLiteral("ChannelPropsPanel"))->isChecked());
+  s.Write(S::EditToolbar, !commands_->EditBar->isHidden());
+  // Only the schemes that exist; anything else is the default again.
+  const int scheme = s.Read(S::DefaultScheme, 0);
+  s.Write(S::DefaultScheme, scheme == 1 || scheme == 2 ? scheme : 0);
+  const QFont font = frame_->Grid1()->font();
+  s.Write(S::FontName, font.family());
+  s.Write(S::FontSize, GridFontSize());
+  s.Write(S::FontBold, font.weight() == QFont::Bold && !font.italic() && !font.underline() && !font.strikeOut());
+  s.Write(S::Key1, props_->KeyTone->currentIndex());
+  s.Write(S::Key2, props_->KeyType->currentIndex());
+  s.Write(S::SoundFont, QString::fromStdString(synth_.soundFont));
+  s.Write(S::AudioDriver, QString::fromStdString(synth_.audioDriver));
+  s.Write(S::SampleRate, int(synth_.sampleRate));
+  s.Write(S::SynthGain, int(std::lround(synth_.gain * 100)));
+  s.Write(S::SpaceKeyAction, options_->SpaceKeyAction->currentIndex());
+  s.Write(S::MetronomeEnabled, Action(QStringLiteral("Metronome"))->isChecked());
+  s.Write(S::CenteringEditor, options_->Centering->currentIndex());
+  s.Write(S::DockedPiano, options_->DockedPiano->isChecked());
+  Keep(s, S::PianoSize, DefaultPianoSize);
+  // PianoTop, PianoLeft and the undocked bounds belong to the piano window; what is stored stays.
+  s.Write(S::TrackToogleSize, options_->TrackToggleSize->currentIndex());
+  bool number = false;
+  const int rows = options_->DefaultPatternsLength->currentText().trimmed().toInt(&number);
+  s.Write(S::DefaultPatternsLength, number ? rows : 32);
+  s.Write(S::MainMenu, options_->MainMenu->currentIndex());
+}
+
+}  // namespace varnel

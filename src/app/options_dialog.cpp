@@ -1,0 +1,200 @@
+#include "app/options_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/properties_bar.h"
+#include "editor/editor_host.h"
+
+namespace varnel {
+
+namespace {
+
+QComboBox* List(QWidget* parent, const QStringList& items, bool editable, int index = 0) {
+  auto* list = new QComboBox(parent);
+  list->addItems(items);
+  list->setEditable(editable);
+  list->setCurrentIndex(index);
+  return list;
+}
+
+int NumberOr(const QString& text, int fallback) {
+  bool ok = false;
+  const int number = text.trimmed().toInt(&ok);
+  return ok ? number : fallback;
+}
+
+}  // namespace
+
+TOptionsForm::TOptionsForm(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Options"));
+  setWindowFlag(Qt::Tool);
+  setObjectName(QStringLiteral("OptionsForm"));
+  pages_ = new QTabWidget(this);
+  pages_->addTab(BuildGeneral(), QStringLiteral("General"));
+  pages_->addTab(BuildPiano(), QStringLiteral("Piano window"));
+  pages_->addTab(BuildImport(), QStringLiteral("MIDI Import"));
+  pages_->addTab(BuildMidiIn(), QStringLiteral("MIDI In"));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(pages_);
+  layout->addWidget(buttons);
+  connect(RowNumbers, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) emit rowNumbersChanged(index);
+  });
+}
+
+QWidget* TOptionsForm::BuildGeneral() {
+  auto* page = new QWidget(this);
+  auto* form = new QFormLayout(page);
+  RowNumbers = List(page,
+                    {"Decimal, every Row, start from 0", "Hex", "Decimal, every 4th Beat, start from 1",
+                     "Decimal, every Beat, start from 0", "Decimal, every Beat, start from 1 + "},
+                    false);
+  form->addRow(QStringLiteral("Row Numbers: "), RowNumbers);
+  auto* keys = new QGroupBox(QStringLiteral(" Key actions "), page);
+  auto* keyForm = new QFormLayout(keys);
+  SpaceKeyAction = List(keys, {"Stop", "Pause"}, false);
+  keyForm->addRow(QStringLiteral("Space key action"), SpaceKeyAction);
+  form->addRow(keys);
+  Centering = List(page, {"Always", "When playing", "Never"}, false);
+  form->addRow(QStringLiteral("Trying to centering editor"), Centering);
+  MainMenu = List(page, {"Windows standard", "Custom"}, false);
+  form->addRow(QStringLiteral("Main Menu"), MainMenu);
+  TrackToggleSize = List(page, {"24", "32", "40", "48", "56", "64"}, false);
+  form->addRow(QStringLiteral("Tracktoggle size"), TrackToggleSize);
+  DefaultPatternsLength = List(page, {"32", "48", "64", "96", "128", "192", "256"}, true, 2);
+  form->addRow(QStringLiteral("Default patterns length"), DefaultPatternsLength);
+  return page;
+}
+
+QWidget* TOptionsForm::BuildPiano() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  ShowHints = new QCheckBox(QStringLiteral("Show hints on keyboard"), page);
+  DockedPiano = new QCheckBox(QStringLiteral("Docked piano"), page);
+  DockedPiano->setChecked(true);
+  layout->addWidget(ShowHints);
+  layout->addWidget(DockedPiano);
+  layout->addStretch();
+  return page;
+}
+
+QWidget* TOptionsForm::BuildImport() {
+  auto* page = new QWidget(this);
+  auto* form = new QFormLayout(page);
+  StartRow = List(page, {"0", "32", "64"}, true);
+  PatternsLength = List(page, {"32", "48", "64", "96", "128", "192", "256"}, true, 2);
+  SpdValue = List(page, {"4", "6", "8", "12", "16", "24"}, true);
+  ImportMethod = List(page, {"0 - Default", "1 - Experimental"}, false);
+  form->addRow(QStringLiteral("Start row"), StartRow);
+  form->addRow(QStringLiteral("Patterns length"), PatternsLength);
+  form->addRow(QStringLiteral("SPD value"), SpdValue);
+  form->addRow(QStringLiteral("Import method"), ImportMethod);
+  return page;
+}
+
+QWidget* TOptionsForm::BuildMidiIn() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  UseAsIs = new QRadioButton(QStringLiteral("Use 'as is'"), page);
+  IgnoreVelocities = new QRadioButton(QStringLiteral("Ignore velocities"), page);
+  UseMinimumVelocity = new QRadioButton(QStringLiteral("Use minimum velocity"), page);
+  UseAsIs->setChecked(true);
+  MinimumVelocity = new NumberField(QStringLiteral("Value"), 0, 127, 30, page);
+  MinimumVelocity->SetPresets({"30", "50", "70", "90"});
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{UseAsIs, IgnoreVelocities, UseMinimumVelocity, MinimumVelocity})
+    layout->addWidget(control);
+  layout->addStretch();
+  return page;
+}
+
+int TOptionsForm::Run(Page page) {
+  before_ = Snapshot();
+  ShowPage(page);
+  const int result = exec();
+  before_.clear();
+  return result;
+}
+
+void TOptionsForm::ShowPage(Page page) { pages_->setCurrentIndex(page); }
+
+int TOptionsForm::CurrentPage() const { return pages_->currentIndex(); }
+
+void TOptionsForm::reject() {
+  if (!before_.empty()) Restore(before_);
+  QDialog::reject();
+}
+
+// Every control's state in a fixed order: index of a fixed list, text of an editable one, the
+// check of a box or button, the number of a field.
+std::vector<QVariant> TOptionsForm::Snapshot() const {
+  std::vector<QVariant> states;
+  for (QComboBox* list : {RowNumbers, SpaceKeyAction, Centering, MainMenu, TrackToggleSize, DefaultPatternsLength,
+                          StartRow, PatternsLength, SpdValue, ImportMethod})
+    states.emplace_back(list->isEditable() ? QVariant(list->currentText()) : QVariant(list->currentIndex()));
+  for (QAbstractButton* box :
+       std::initializer_list<QAbstractButton*>{ShowHints, DockedPiano, UseAsIs, IgnoreVelocities, UseMinimumVelocity})
+    states.emplace_back(box->isChecked());
+  states.emplace_back(MinimumVelocity->Value());
+  return states;
+}
+
+void TOptionsForm::Restore(const std::vector<QVariant>& states) {
+  size_t i = 0;
+  for (QComboBox* list : {RowNumbers, SpaceKeyAction, Centering, MainMenu, TrackToggleSize, DefaultPatternsLength,
+                          StartRow, PatternsLength, SpdValue, ImportMethod}) {
+    if (list->isEditable())
+      list->setCurrentText(states[i++].toString());
+    else
+      list->setCurrentIndex(states[i++].toInt());
+  }
+  for (QAbstractButton* box :
+       std::initializer_list<QAbstractButton*>{ShowHints, DockedPiano, UseAsIs, IgnoreVelocities, UseMinimumVelocity})
+    box->setChecked(states[i++].toBool());
+  MinimumVelocity->ShowValue(states[i].toInt());
+}
+
+int TOptionsForm::DefaultPatternLength() const {
+  return std::clamp(NumberOr(DefaultPatternsLength->currentText(), 32), 32, 256);
+}
+
+MidiImportOptions TOptionsForm::ImportOptions() const {
+  const MidiImportOptions defaults;
+  MidiImportOptions options;
+  options.startRow = NumberOr(StartRow->currentText(), defaults.startRow);
+  options.patternLength = NumberOr(PatternsLength->currentText(), defaults.patternLength);
+  options.rowsPerQuarter = NumberOr(SpdValue->currentText(), defaults.rowsPerQuarter);
+  options.method = ImportMethod->currentIndex() == 1 ? 1 : 0;
+  return options;
+}
+
+void TOptionsForm::SetMidiIn(bool ignoreVelocities, bool useMinimum) {
+  if (useMinimum)
+    UseMinimumVelocity->setChecked(true);
+  else if (ignoreVelocities)
+    IgnoreVelocities->setChecked(true);
+  else
+    UseAsIs->setChecked(true);
+}
+
+void TOptionsForm::CopyTo(EditorOptions& options) const {
+  options.rowNumberFormat = std::max(RowNumbers->currentIndex(), 0);
+  options.spaceKeyAction = std::max(SpaceKeyAction->currentIndex(), 0);
+  options.centring = std::max(Centering->currentIndex(), 0);
+  options.midiInIgnoreVelocity = IgnoreVelocities->isChecked();
+  options.midiInUseMinimumVelocity = UseMinimumVelocity->isChecked();
+  options.midiInMinimumVelocity = MinimumVelocity->Value();
+}
+
+}  // namespace varnel

@@ -1,0 +1,85 @@
+// TOptionsForm: the options dialog ("Options"), a tool window with OK and Cancel and four pages:
+// "General", "Piano window", "MIDI Import" and "MIDI In". The options live in its controls; the
+// main window reads them after OK and stores them with the settings. UI thread only.
+#pragma once
+
+#include <QDialog>
+#include <QVariant>
+#include <vector>
+
+#include "exchange/midi_import.h"
+
+class QCheckBox;
+class QComboBox;
+class QRadioButton;
+class QTabWidget;
+
+namespace varnel {
+
+class NumberField;
+struct EditorOptions;
+
+class TOptionsForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum Page { GeneralPage = 0, PianoPage = 1, ImportPage = 2, MidiInPage = 3 };
+
+  explicit TOptionsForm(QWidget* parent = nullptr);
+
+  // Modal on `page`. Cancel (or closing the window) puts every control back as it was before.
+  int Run(Page page);
+  void ShowPage(Page page);
+  int CurrentPage() const;
+
+  // "General"
+  QComboBox* RowNumbers;             // "Row Numbers: " 0..4
+  QComboBox* SpaceKeyAction;         // 0 "Stop", 1 "Pause"
+  QComboBox* Centering;              // "Trying to centering editor": 0 "Always", 1 "When playing", 2 "Never"
+  QComboBox* MainMenu;               // 0 "Windows standard", 1 "Custom"
+  QComboBox* TrackToggleSize;        // "24" .. "64"
+  QComboBox* DefaultPatternsLength;  // free text with presets
+  // "Piano window"
+  QCheckBox* ShowHints;
+  QCheckBox* DockedPiano;
+  // "MIDI Import": free texts with presets, and a fixed list.
+  QComboBox* StartRow;
+  QComboBox* PatternsLength;
+  QComboBox* SpdValue;
+  QComboBox* ImportMethod;
+  // "MIDI In"
+  QRadioButton* UseAsIs;
+  QRadioButton* IgnoreVelocities;
+  QRadioButton* UseMinimumVelocity;
+  NumberField* MinimumVelocity;  // "Value" 0..127
+
+  // The "Default patterns length" text as the program uses it: a number clamped to 32..256; text
+  // that is not a number counts as 32.
+  int DefaultPatternLength() const;
+  // The "MIDI Import" page; a text that is not a number gives that option's default.
+  MidiImportOptions ImportOptions() const;
+  // The MIDI In page as flags: at most one of the two is set.
+  void SetMidiIn(bool ignoreVelocities, bool useMinimum);
+  // Copies the options the editor reads: row numbers, space key, centring, MIDI In velocities.
+  void CopyTo(EditorOptions& options) const;
+
+ signals:
+  // "Row Numbers: " changed (by the user or by Cancel): the grids are redrawn at once.
+  void rowNumbersChanged(int index);
+
+ public slots:
+  void reject() override;
+
+ private:
+  QWidget* BuildGeneral();
+  QWidget* BuildPiano();
+  QWidget* BuildImport();
+  QWidget* BuildMidiIn();
+  std::vector<QVariant> Snapshot() const;
+  void Restore(const std::vector<QVariant>& states);
+
+  QTabWidget* pages_;
+  std::vector<QVariant> before_;  // the controls' states when Run began
+};
+
+}  // namespace varnel

@@ -1,0 +1,323 @@
+#include "devices/jack_midi_backend.h"
+
+#include "devices/device_results.h"
+
+#if defined(VARNEL_HAVE_JACK)
+
+#include <jack/midiport.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "devices/device_log.h"
+#include "devices/jack_server.h"
+#include "devices/jack_time.h"
+#include "midi/spsc_ring.h"
+#include "song/reporter.h"
+
+namespace varnel {
+
+namespace {
+
+constexpr const char* ClientName = "Varnel";
+
+// Closes a client, unless its server has gone: libjack crashes closing those.
+void CloseClient(jack_client_t* client, const std::string& server, bool dead) {
+  if (!client) return;
+  if (dead || !JackServerRunning(server)) {
+    Trace("JACK server ", server, " has gone; Varnel's client stays unclosed");
+    KeepForever(client);
+    return;
+  }
+  jack_deactivate(client);
+  jack_client_close(client);
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> JackMidiPorts(bool destinations) {
+  QuietDeviceLibraries();
+  jack_client_t* client = OpenJackClient(ClientName, CurrentJackServer());
+  if (!client) return std::nullopt;
+  std::vector<std::string> names;
+  if (const char** ports =
+          jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, destinations ? JackPortIsInput : JackPortIsOutput)) {
+    for (const char** port = ports; *port; ++port) names.emplace_back(*port);
+    jack_free(ports);
+  }
+  jack_client_close(client);
+  return names;
+}
+
+// ---- Output ----
+
+struct JackMidiOutput::Client {
+  jack_client_t* client = nullptr;
+  jack_port_t* port = nullptr;
+  std::string server = CurrentJackServer();
+  TimedMessageQueue queue{4096};
+  int64_t clockOffsetNs = 0;
+  double sampleRate = 0;
+  std::atomic<int64_t> latencyOffsetNs{0};
+  std::atomic<bool> dead{false};
+  std::atomic<uint64_t> cycles{0};
+  std::atomic<bool> idle{true};  // the last cycle left nothing pending
+
+  static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
+  static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
+
+  int Run(jack_nframes_t frames) {
+    void* buffer = jack_port_get_buffer(port, frames);
+    jack_midi_clear_buffer(buffer);
+    queue.Collect();
+    JackCycle cycle;
+    if (!queue.Empty() && CurrentJackCycle(client, frames, sampleRate, clockOffsetNs, cycle)) {
+      // One period of latency: a message due at the start of this cycle goes at the next cycle's
+      // start, which is where a message whose time has just passed lands.
+      uint32_t last = 0;
+      while (!queue.Empty()) {
+        const TimedMessage& next = queue.Front();
+        const double position = cycle.Position(next.timeNs) + frames;
+        if (position >= double(frames) - 0.5) break;  // a later cycle's
+        uint32_t offset = position <= 0 ? 0 : uint32_t(std::lround(position));
+        if (offset < last) offset = last;  // late ones go as soon as possible, in order
+        if (jack_midi_event_write(buffer, offset, next.message.bytes, next.message.size) != 0) break;  // full
+        last = offset;
+        queue.PopFront();
+      }
+    }
+    idle.store(queue.Empty(), std::memory_order_relaxed);
+    cycles.fetch_add(1, std::memory_order_release);
+    return 0;
+  }
+};
+
+JackMidiOutput::JackMidiOutput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
+
+std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& target, const std::string& portName,
+                                                     int& result) {
+  QuietDeviceLibraries();
+  auto c = std::make_unique<Client>();
+  c->client = OpenJackClient(ClientName, c->server);
+  if (!c->client) {
+    result = DeviceNoDriver;
+    return nullptr;
+  }
+  auto fail = [&](int code) {
+    jack_client_close(c->client);
+    result = code;
+    return nullptr;
+  };
+  if (!target.empty() && !jack_port_by_name(c->client, target.c_str())) return fail(DeviceBadId);
+  c->port = jack_port_register(c->client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  if (!c->port) return fail(DeviceOpenFailed);
+  c->clockOffsetNs = MeasureJackClockOffset();
+  c->sampleRate = jack_get_sample_rate(c->client);
+  jack_set_process_callback(c->client, &Client::Process, c.get());
+  jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
+  if (jack_activate(c->client) != 0) return fail(DeviceOpenFailed);
+  if (!target.empty()) {
+    const int connected = jack_connect(c->client, jack_port_name(c->port), target.c_str());
+    if (connected != 0 && connected != EEXIST) {
+      jack_deactivate(c->client);
+      return fail(DeviceOpenFailed);
+    }
+  }
+  result = DeviceOk;
+  return std::unique_ptr<JackMidiOutput>(new JackMidiOutput(std::move(c)));
+}
+
+JackMidiOutput::~JackMidiOutput() {
+  // What was sent last (the note-offs of a close) should reach the port: wait a few cycles for
+  // the queue to empty, but never long; messages meant for much later are dropped.
+  if (!client_->dead) {
+    const auto until = MidiClock::now() + std::chrono::milliseconds(250);
+    const uint64_t start = client_->cycles.load(std::memory_order_acquire);
+    while (MidiClock::now() < until && !client_->dead) {
+      const uint64_t cycles = client_->cycles.load(std::memory_order_acquire);
+      if (cycles >= start + 2 && client_->idle.load(std::memory_order_relaxed)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  CloseClient(client_->client, client_->server, client_->dead);
+}
+
+void JackMidiOutput::Send(const ShortMessage& message, MidiTime when) {
+  if (message.size == 0 || message.size > 3) return;
+  client_->queue.Push(message, when, std::chrono::nanoseconds(client_->latencyOffsetNs.load(std::memory_order_relaxed)));
+}
+
+std::chrono::nanoseconds JackMidiOutput::Lead() const {
+  const int64_t offset = client_->latencyOffsetNs.load(std::memory_order_relaxed);
+  return JackScheduleMargin + std::chrono::nanoseconds(offset < 0 ? -offset : 0);
+}
+
+void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds offset) {
+  client_->latencyOffsetNs.store(offset.count(), std::memory_order_relaxed);
+}
+
+void JackMidiOutput::CancelAfter(MidiTime after) {
+  client_->queue.CancelAfter(after, std::chrono::nanoseconds(client_->latencyOffsetNs.load(std::memory_order_relaxed)));
+}
+
+std::string JackMidiOutput::PortName() const { return jack_port_name(client_->port); }
+uint32_t JackMidiOutput::Period() const { return jack_get_buffer_size(client_->client); }
+uint32_t JackMidiOutput::SampleRate() const { return jack_get_sample_rate(client_->client); }
+uint64_t JackMidiOutput::Lost() const { return client_->queue.Lost(); }
+
+// ---- Input ----
+
+struct JackMidiInput::Client {
+  struct Item {
+    int64_t timeNs;
+    ShortMessage message;
+  };
+  jack_client_t* client = nullptr;
+  jack_port_t* port = nullptr;
+  std::string server = CurrentJackServer();
+  SpscRing<Item> ring{2048};
+  sem_t ready{};
+  std::atomic<bool> quit{false};
+  std::atomic<bool> dead{false};
+  int64_t clockOffsetNs = 0;
+  double sampleRate = 0;
+  TimedMidiInputHandler handler;
+  std::thread delivery;
+
+  static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
+  static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
+
+  int Run(jack_nframes_t frames) {
+    void* buffer = jack_port_get_buffer(port, frames);
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    if (count == 0) return 0;
+    JackCycle cycle;
+    const bool timed = CurrentJackCycle(client, frames, sampleRate, clockOffsetNs, cycle);
+    bool any = false;
+    for (uint32_t i = 0; i < count; ++i) {
+      jack_midi_event_t event;
+      if (jack_midi_event_get(&event, buffer, i) != 0) continue;
+      // Short messages only: system exclusive never fits one.
+      if (event.size < 1 || event.size > 3 || event.buffer[0] < 0x80 || event.buffer[0] == 0xF0 || event.buffer[0] == 0xF7)
+        continue;
+      Item item{};
+      item.message.size = uint8_t(event.size);
+      for (size_t b = 0; b < event.size; ++b) item.message.bytes[b] = event.buffer[b];
+      // The frames of this cycle's input arrived during the period before it.
+      item.timeNs = timed ? cycle.Time(double(event.time) - double(frames)) : 0;
+      any = ring.Push(item) || any;
+    }
+    if (any) sem_post(&ready);
+    return 0;
+  }
+
+  void Deliver() {
+    for (;;) {
+      while (sem_wait(&ready) != 0 && errno == EINTR) {
+      }
+      if (quit.load()) return;
+      Item item;
+      while (ring.Pop(item)) {
+        try {
+          handler(item.message, item.timeNs ? FromNs(item.timeNs) : MidiClock::now());
+        } catch (const std::exception& e) {
+          Trace("MIDI input handler: ", e.what());
+        }
+      }
+    }
+  }
+};
+
+JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
+
+std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, TimedMidiInputHandler handler,
+                                                   int& result) {
+  QuietDeviceLibraries();
+  auto c = std::make_unique<Client>();
+  c->handler = std::move(handler);
+  c->client = OpenJackClient(ClientName, c->server);
+  if (!c->client) {
+    result = DeviceNoDriver;
+    return nullptr;
+  }
+  auto fail = [&](int code) {
+    jack_client_close(c->client);
+    result = code;
+    return nullptr;
+  };
+  if (!jack_port_by_name(c->client, source.c_str())) return fail(DeviceBadId);
+  c->port = jack_port_register(c->client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (!c->port || sem_init(&c->ready, 0, 0) != 0) return fail(DeviceOpenFailed);
+  c->clockOffsetNs = MeasureJackClockOffset();
+  c->sampleRate = jack_get_sample_rate(c->client);
+  try {
+    c->delivery = std::thread([client = c.get()] { client->Deliver(); });
+  } catch (const std::system_error&) {
+    sem_destroy(&c->ready);
+    return fail(DeviceOpenFailed);
+  }
+  auto input = std::unique_ptr<JackMidiInput>(new JackMidiInput(std::move(c)));
+  Client& client = *input->client_;
+  jack_set_process_callback(client.client, &Client::Process, &client);
+  jack_on_info_shutdown(client.client, &Client::Shutdown, &client);
+  if (jack_activate(client.client) != 0) {
+    result = DeviceOpenFailed;
+    return nullptr;  // the destructor stops the thread and closes the client
+  }
+  const int connected = jack_connect(client.client, source.c_str(), jack_port_name(client.port));
+  if (connected != 0 && connected != EEXIST) {
+    result = DeviceOpenFailed;
+    return nullptr;
+  }
+  result = DeviceOk;
+  return input;
+}
+
+JackMidiInput::~JackMidiInput() {
+  // No process callback may run once the delivery thread has gone.
+  if (!client_->dead && JackServerRunning(client_->server)) jack_deactivate(client_->client);
+  client_->quit = true;
+  sem_post(&client_->ready);
+  client_->delivery.join();
+  sem_destroy(&client_->ready);
+  CloseClient(client_->client, client_->server, client_->dead);
+}
+
+}  // namespace varnel
+
+#else  // no JACK in this build
+
+namespace varnel {
+
+struct JackMidiOutput::Client {};
+struct JackMidiInput::Client {};
+
+std::optional<std::vector<std::string>> JackMidiPorts(bool) { return std::nullopt; }
+
+JackMidiOutput::JackMidiOutput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
+JackMidiOutput::~JackMidiOutput() = default;
+std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string&, const std::string&, int& result) {
+  result = DeviceNoDriver;
+  return nullptr;
+}
+void JackMidiOutput::Send(const ShortMessage&, MidiTime) {}
+std::chrono::nanoseconds JackMidiOutput::Lead() const { return {}; }
+void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds) {}
+void JackMidiOutput::CancelAfter(MidiTime) {}
+std::string JackMidiOutput::PortName() const { return ""; }
+uint32_t JackMidiOutput::Period() const { return 0; }
+uint32_t JackMidiOutput::SampleRate() const { return 0; }
+uint64_t JackMidiOutput::Lost() const { return 0; }
+
+JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
+JackMidiInput::~JackMidiInput() = default;
+std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string&, TimedMidiInputHandler, int& result) {
+  result = DeviceNoDriver;
+  return nullptr;
+}
+
+}  // namespace varnel
+
+#endif
