@@ -48,6 +48,8 @@ struct PresetCase {
   Rows stops;  // X rows among 0..255
 };
 
+void PrintTo(const PresetCase& c, std::ostream* os) { *os << c.preset << " over " << c.length << " rows"; }
+
 class RhythmTemplatePresetTest : public ::testing::TestWithParam<PresetCase> {};
 
 TEST_P(RhythmTemplatePresetTest, ApplyPreset_marksEveryBlock) {
@@ -68,7 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // The last block reaches past the length: those rows are marked, hidden.
                       PresetCase{"1-3-6", 12, {1, 3, 6, 9, 11, 14}},
                       PresetCase{"0-4-8-11-14", 16, {0, 4, 8, 11, 14}},
-                      PresetCase{"0-2-4-6-7", 4, {0, 2, 4, 6, 7}}));
+                      PresetCase{"0-2-4-6-7", 4, {0, 2, 4, 6, 7}}),
+    [](const ::testing::TestParamInfo<PresetCase>& info) {
+      std::string name = info.param.preset;
+      for (char& c : name)
+        if (c == '-') c = '_';
+      return "preset_" + name + "_length" + std::to_string(info.param.length);
+    });
 
 TEST(RhythmTemplateTest, ApplyPreset_selectOrMalformed_changesNothing) {
   for (const char* text : {"Select", "", "1--2", "a-b", "3-", "0-300"}) {
