@@ -49,6 +49,7 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   ConnectEdit();
   ConnectTracks();
   ConnectTemplates();
+  ConnectView();
 
   // The row clock and the input device only post; everything else happens here on the UI thread.
   player_->SetRowPlayedHandler([this] { playPoster_.Notify(); });
@@ -344,24 +345,6 @@ void TMainForm::SetOctave(int shown) {
   song_->Octave = uint8_t(std::max(shown - 1, 0));
   ChangeStatus(QStringLiteral("Octave %1").arg(shown), 1);
   Action(QStringLiteral("Octave%1").arg(shown))->setChecked(true);
-}
-
-int TMainForm::GridFontSize() const {
-  const QFont font = frame_->Grid1()->font();
-  return font.pixelSize() > 0 ? font.pixelSize() : font.pointSize();
-}
-
-void TMainForm::ZoomFont(int delta) {
-  const int size = GridFontSize();
-  if (delta < 0 && size <= 2) return;
-  QFont font = frame_->Grid1()->font();
-  if (font.pixelSize() > 0) font.setPixelSize(size + delta);
-  else font.setPointSize(size + delta);
-  frame_->Grid1()->setFont(font);
-  frame_->Grid2()->setFont(font);
-  MeasureCells();
-  frame_->RedrawPattern(0, 0, true);
-  frame_->RedrawOrders(0, 0);
 }
 
 }  // namespace varnel

@@ -8,17 +8,20 @@
 
 #include "devices/gm_synth.h"
 
+#include <QColor>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/play_display.h"
 #include "editor/editor_host.h"
 #include "midi/midi_input.h"
 #include "song/reporter.h"
 
+class QFont;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -35,6 +38,7 @@ class TChordsForm;
 class TFillForm;
 class TChannelBar;
 class TChannelToggles;
+class TCustomTitleBar;
 class TLoadingForm;
 class TMIDIPropsFrame;
 class TOptionsForm;
@@ -74,7 +78,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void UpdatePlayCounter() override;
   void UpdatePlayRow() override;
   void SetOctave(int shown);  // "Octave N" on panel 1; stored as N - 1
-  // Zoom: the grid font size by delta (not below 2), both grids re-measured and redrawn.
+  // Zoom: the grid font size in points by delta (not below 2), both grids re-measured and redrawn.
   void ZoomFont(int delta);
   bool TransposeSimple() const;
 
@@ -91,6 +95,21 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void SetRecoveryFolder(const QString& folder);
   void SetRecoveryInterval(int milliseconds);
   Recovery* RecoveryCopy() const { return recovery_; }
+
+  // ---- Colour schemes and view (main_window_view.cpp) ----
+  // Asks for the grid font and its colour; false when cancelled. Null: the program's own dialog.
+  using FontChooser = std::function<bool(QFont& font, QColor& color)>;
+  void SetFontChooser(FontChooser chooser) { fontChooser_ = std::move(chooser); }
+  int Scheme() const { return scheme_; }  // 0 default, 1 "Blue", 2 "New Icons"
+  void SwitchSchemeDefault(bool changeFont);
+  void SwitchScheme(bool changeFont, int scheme);
+  void ChangeThemePlus(int scheme);
+  void UpdateFormMenu();  // the "Main Menu" option: the standard menu bar or the custom title bar
+  TCustomTitleBar* TitleBar() const { return titleBar_; }
+  void UpdateFontSize(int size);
+  void UpdateFontRedraw();
+  QColor BeatColor() const { return beatColor_; }
+  QColor OffBeatColor() const { return offBeatColor_; }
 
   // ---- Settings (main_window_settings.cpp) ----
   // Read once at the first show, written once at an orderly close.
@@ -244,6 +263,16 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void RedrawTemplate();  // after the editor views were rebuilt
   void FillClick();
 
+  // main_window_view.cpp: schemes, the custom title bar, zoom and font.
+  void ConnectView();
+  void SchemeClick(int scheme);
+  void FontClick();
+  void ApplyScheme(int scheme, bool changeFont);
+  void RestoreFont(const std::optional<QString>& name, const std::optional<int>& size,
+                   const std::optional<bool>& bold);
+  void HideTitlebar();
+  void ShowTitlebar();
+
   // main_window_keys.cpp: keys the window takes before the focused control.
   bool WindowKey(int key, Qt::KeyboardModifiers modifiers);
 
@@ -281,6 +310,13 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   TMIDIPropsFrame* midiProps_ = nullptr;
   TTrackForm* trackForm_ = nullptr;
   int soloChannel_ = 0;
+  int scheme_ = 0;
+  QColor beatColor_{0x00, 0x00, 0xFF};
+  QColor offBeatColor_{0x00, 0x00, 0x00};
+  FontChooser fontChooser_;
+  TCustomTitleBar* titleBar_ = nullptr;
+  QWidget* standardMenu_ = nullptr;  // the menu bar, while the custom title bar holds it
+  QSize designIconSize_;
 
   QString startArgument_;
   int currentChannel_ = 0;

@@ -296,11 +296,11 @@ void MainCommands::BuildOptions(QMenu* m) {
   m->addSeparator();
   Add(m, "Options", "Options...");
   Add(m, "AudioSettings", "Audio settings...");
-  QMenu* schemes = Sub(m, "Color scheme", NotYet);
-  Add(schemes, "Scheme0", "Default", "", {}, Checked | NotYet, 0);
-  Add(schemes, "Scheme1", "Blue", "", {}, Checkable | NotYet, 1);
-  Add(schemes, "Scheme2", "New Icons", "", {}, Checkable | NotYet, 2);
-  Add(m, "Font", "Font...", "", {}, NotYet);
+  QMenu* schemes = Sub(m, "Color scheme");
+  Add(schemes, "Scheme0", "Default", "", {}, Checked, 0);
+  Add(schemes, "Scheme1", "Blue", "", {}, Checkable, 1);
+  Add(schemes, "Scheme2", "New Icons", "", {}, Checkable, 2);
+  Add(m, "Font", "Font...");
 }
 
 void MainCommands::BuildHelp(QMenu* m) {

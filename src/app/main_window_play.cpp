@@ -36,7 +36,7 @@ void TMainForm::UpdatePlayCounter() {
   const bool onBeat = row % std::max<int>(song_->SPD, 1) == 0;
   if (onBeat != counterOnBeat_) {
     QPalette palette = props_->PlayCounter->palette();
-    palette.setColor(QPalette::WindowText, onBeat ? QColor(0, 0, 255) : QColor(0, 0, 0));
+    palette.setColor(QPalette::WindowText, onBeat ? beatColor_ : offBeatColor_);
     props_->PlayCounter->setPalette(palette);
     counterOnBeat_ = onBeat;
   }

@@ -85,7 +85,8 @@ void TMainForm::OptionsClick() {
 void TMainForm::ApplyOptions() {
   options_->CopyTo(frame_->Options());
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
-  // The piano window, the custom main menu and the track toggle sizes follow once they exist.
+  // The piano window and the track toggle sizes follow once they exist.
+  UpdateFormMenu();
   frame_->RedrawPattern(0, 0, true);
   frame_->RedrawOrders(0, 0);
   UpdatePlayCounter();
@@ -137,6 +138,7 @@ void TMainForm::GetSettings() {
   if (const auto rows = s.Read(S::DefaultPatternsLength))
     options_->DefaultPatternsLength->setCurrentText(QString::number(*rows));
   SetIndex(options_->MainMenu, s.Read(S::MainMenu));
+  UpdateFormMenu();
   if (const auto metronome = s.Read(S::MetronomeEnabled)) {
     Action(QStringLiteral("Metronome"))->setChecked(*metronome);
     song_->Metronome = *metronome;
@@ -147,24 +149,10 @@ void TMainForm::GetSettings() {
     if (const auto visible = s.Read(name); visible && *visible != Action(QString::fromLatin1(key))->isChecked())
       Action(QString::fromLatin1(key))->trigger();
 
+  // Any other stored scheme leaves the default.
+  if (const auto scheme = s.Read(S::DefaultScheme); scheme && (*scheme == 1 || *scheme == 2)) ChangeThemePlus(*scheme);
   // A stored font wins over the font of a scheme: it comes after it.
-  const auto fontName = s.Read(S::FontName);
-  const auto fontSize = s.Read(S::FontSize);
-  const auto fontBold = s.Read(S::FontBold);
-  if (fontName || fontSize || fontBold) {
-    QFont font = frame_->Grid1()->font();
-    if (fontName && !fontName->isEmpty()) font.setFamily(*fontName);
-    if (fontSize && *fontSize >= 2 && *fontSize <= 200) {
-      if (font.pixelSize() > 0)
-        font.setPixelSize(*fontSize);
-      else
-        font.setPointSize(*fontSize);
-    }
-    if (fontBold.value_or(false)) font.setBold(true);
-    frame_->Grid1()->setFont(font);
-    frame_->Grid2()->setFont(font);
-    MeasureCells();
-  }
+  RestoreFont(s.Read(S::FontName), s.Read(S::FontSize), s.Read(S::FontBold));
 
   if (const auto tone = s.Read(S::Key1); tone && *tone >= 0 && *tone < 12) song_->KeyTone = *tone;
   if (const auto type = s.Read(S::Key2); type && *type >= 0 && *type < 2) song_->KeyType = *type;
@@ -233,9 +221,7 @@ void TMainForm::SaveSettings() {
   s.Write(S::AddSpecialVisible, Action(QStringLiteral("AddTemplate"))->isChecked());
   s.Write(S::MCPropsVisible, Action(QStringLiteral("ChannelPropsPanel"))->isChecked());
   s.Write(S::EditToolbar, !commands_->EditBar->isHidden());
-  // Only the schemes that exist; anything else is the default again.
-  const int scheme = s.Read(S::DefaultScheme, 0);
-  s.Write(S::DefaultScheme, scheme == 1 || scheme == 2 ? scheme : 0);
+  s.Write(S::DefaultScheme, scheme_);
   const QFont font = frame_->Grid1()->font();
   s.Write(S::FontName, font.family());
   s.Write(S::FontSize, GridFontSize());
