@@ -25,6 +25,7 @@
 #include "midi/midi_devices.h"
 #include "midi/playback.h"
 #include "song/song.h"
+#include "windows/piano_form.h"
 
 namespace varnel {
 
@@ -49,6 +50,7 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   ConnectEdit();
   ConnectTracks();
   ConnectTemplates();
+  ConnectPiano();
   ConnectView();
 
   // The row clock and the input device only post; everything else happens here on the UI thread.
@@ -250,6 +252,7 @@ void TMainForm::PrepareEditor() {
     props_->KeyTone->setCurrentIndex(std::clamp<int>(song_->KeyTone, 0, 11));
     props_->KeyType->setCurrentIndex(std::clamp<int>(song_->KeyType, 0, 1));
   }
+  if (piano_) piano_->SetOctaveLabels(song_->Octave);
   // The redraws above told the grids which channel each column belongs to.
   SyncActions();
 }
@@ -335,8 +338,6 @@ void TMainForm::ShowEditor(int grid) {
   frame_->SetActiveGrid(grid == 2 ? 2 : 1);
 }
 
-void TMainForm::PianoKey(int, bool) {}
-
 bool TMainForm::TransposeSimple() const { return Action(QStringLiteral("TransposeSimple"))->isChecked(); }
 
 void TMainForm::SetOctave(int shown) {
@@ -345,6 +346,7 @@ void TMainForm::SetOctave(int shown) {
   song_->Octave = uint8_t(std::max(shown - 1, 0));
   ChangeStatus(QStringLiteral("Octave %1").arg(shown), 1);
   Action(QStringLiteral("Octave%1").arg(shown))->setChecked(true);
+  if (piano_) piano_->SetOctaveLabels(song_->Octave);
 }
 
 }  // namespace varnel

@@ -42,6 +42,8 @@ class TCustomTitleBar;
 class TLoadingForm;
 class TMIDIPropsFrame;
 class TOptionsForm;
+class TPianoForm;
+class Settings;
 class TTrackForm;
 class TPropertiesBar;
 class TVNFrame;
@@ -137,6 +139,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   TAddFrame* AddFrame() const { return addFrame_; }
   TChordsForm* ChordsForm() const { return chordsForm_; }
   TFillForm* FillForm() const { return fillForm_; }
+  TPianoForm* Piano() const { return piano_; }
   MainCommands& Commands() const { return *commands_; }
   QAction* Action(const QString& key) const;
   QString StatusText(int panel) const;
@@ -263,6 +266,13 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void RedrawTemplate();  // after the editor views were rebuilt
   void FillClick();
 
+  // main_window_piano.cpp: the piano window, its command, its settings and the row it shows.
+  void ConnectPiano();
+  void ShowRowOnPiano();
+  void ApplyPianoOptions();
+  void GetPianoSettings(Settings& s);
+  void SavePianoSettings(Settings& s);
+
   // main_window_view.cpp: schemes, the custom title bar, zoom and font.
   void ConnectView();
   void SchemeClick(int scheme);
@@ -309,6 +319,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   TChannelBar* channelBarWidget_ = nullptr;
   TMIDIPropsFrame* midiProps_ = nullptr;
   TTrackForm* trackForm_ = nullptr;
+  TPianoForm* piano_ = nullptr;
   int soloChannel_ = 0;
   int scheme_ = 0;
   QColor beatColor_{0x00, 0x00, 0xFF};

@@ -118,7 +118,7 @@ void MainCommands::BuildView(QMenu* m) {
   views->addAction(Add(m, "SplitView", "Split View", "", "Split view", Checkable));
   m->addSeparator();
   // Shown unchecked until the windows they toggle exist.
-  Add(m, "Piano", "P&iano", "Ctrl+I", {}, Checkable | NotYet);
+  Add(m, "Piano", "P&iano", "Ctrl+I", {}, Checkable);
   Add(m, "AddTemplate", "Add template", "", {}, Checked);
   Add(m, "ChannelPropsPanel", "MIDI channel properties", "", {}, Checked);
   QMenu* zoom = Sub(m, "Zoom");

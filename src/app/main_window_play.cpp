@@ -10,6 +10,7 @@
 #include "editor/my_grid.h"
 #include "midi/playback.h"
 #include "song/song.h"
+#include "windows/piano_form.h"
 
 namespace varnel {
 
@@ -27,6 +28,7 @@ void TMainForm::StopPlayback() {
   player_->Stop();
   ShowPlayButtons(false);
   UpdatePlayCounter();
+  piano_->ReleaseAllKeys();
 }
 
 void TMainForm::UpdatePlayCounter() {
@@ -81,9 +83,9 @@ void TMainForm::HandlePlayPosition() {
   playPoster_.Taken();
   if (closing_ || Action(QStringLiteral("DisableUpdates"))->isChecked()) return;
   ++playUpdates_;
-  // The piano window follows with its part.
   UpdatePlayCounter();
   DrawChannelActivity();
+  ShowRowOnPiano();
 }
 
 void TMainForm::HandleMidiInput() {

@@ -59,8 +59,6 @@ void Keep(Settings& settings, SettingName<T> value, T fallback) {
   settings.Write(value, settings.Read(value, fallback));
 }
 
-constexpr int DefaultPianoSize = 2;  // the piano's 100 % zoom
-
 }  // namespace
 
 void TMainForm::ConnectSettings() {
@@ -84,6 +82,7 @@ void TMainForm::OptionsClick() {
 
 void TMainForm::ApplyOptions() {
   options_->CopyTo(frame_->Options());
+  ApplyPianoOptions();
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
   // The piano window and the track toggle sizes follow once they exist.
   UpdateFormMenu();
@@ -138,6 +137,7 @@ void TMainForm::GetSettings() {
   if (const auto rows = s.Read(S::DefaultPatternsLength))
     options_->DefaultPatternsLength->setCurrentText(QString::number(*rows));
   SetIndex(options_->MainMenu, s.Read(S::MainMenu));
+  GetPianoSettings(s);
   UpdateFormMenu();
   if (const auto metronome = s.Read(S::MetronomeEnabled)) {
     Action(QStringLiteral("Metronome"))->setChecked(*metronome);
@@ -217,7 +217,6 @@ void TMainForm::SaveSettings() {
   s.Write(S::TransposeSimple, Action(QStringLiteral("TransposeSimple"))->isChecked());
   s.Write(S::UseHex, options_->RowNumbers->currentIndex());
   s.Write(S::ShowHints, options_->ShowHints->isChecked());
-  Keep(s, S::PianoVisible, true);
   s.Write(S::AddSpecialVisible, Action(QStringLiteral("AddTemplate"))->isChecked());
   s.Write(S::MCPropsVisible, Action(QStringLiteral("ChannelPropsPanel"))->isChecked());
   s.Write(S::EditToolbar, !commands_->EditBar->isHidden());
@@ -236,8 +235,7 @@ void TMainForm::SaveSettings() {
   s.Write(S::MetronomeEnabled, Action(QStringLiteral("Metronome"))->isChecked());
   s.Write(S::CenteringEditor, options_->Centering->currentIndex());
   s.Write(S::DockedPiano, options_->DockedPiano->isChecked());
-  Keep(s, S::PianoSize, DefaultPianoSize);
-  // PianoTop, PianoLeft and the undocked bounds belong to the piano window; what is stored stays.
+  SavePianoSettings(s);
   s.Write(S::TrackToogleSize, options_->TrackToggleSize->currentIndex());
   bool number = false;
   const int rows = options_->DefaultPatternsLength->currentText().trimmed().toInt(&number);

@@ -1,0 +1,123 @@
+// The main window's side of the piano window: the "P&iano" command, the keys the editor and the
+// MIDI input light, the notes of the row being played, the options and the settings it keeps.
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "app/main_window_menus.h"
+#include "app/options_dialog.h"
+#include "app/settings.h"
+#include "editing/pattern_shape.h"
+#include "editor/editor_frame.h"
+#include "editor/my_grid.h"
+#include "midi/playback.h"
+#include "song/song.h"
+#include "windows/piano_form.h"
+
+namespace varnel {
+
+namespace {
+
+using S = Settings;
+
+bool OnSomeScreen(const QRect& bounds) {
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(bounds)) return true;
+  return false;
+}
+
+}  // namespace
+
+void TMainForm::ConnectPiano() {
+  piano_ = new TPianoForm(*song_, *frame_, *this);
+  addDockWidget(Qt::BottomDockWidgetArea, piano_);
+  // Hidden until the settings say otherwise (shown when nothing was stored).
+  piano_->hide();
+  QAction* item = Action(QStringLiteral("Piano"));
+  item->setChecked(false);
+  connect(item, &QAction::toggled, this, [this](bool on) {
+    piano_->setVisible(on);
+    if (on) piano_->ShowHints(options_->ShowHints->isChecked());
+  });
+  connect(piano_, &TPianoForm::closedByUser, this, [item] { item->setChecked(false); });
+  connect(piano_, &TPianoForm::dockedChanged, this, [this](bool docked) { options_->DockedPiano->setChecked(docked); });
+  connect(Action(QStringLiteral("KeyboardMode")), &QAction::toggled, piano_, &TPianoForm::KeyboardModeChanged);
+  piano_->SetOctaveLabels(song_->Octave);
+}
+
+void TMainForm::PianoKey(int note, bool down) {
+  if (down)
+    piano_->PressKey(note);
+  else
+    piano_->ReleaseKey(note);
+}
+
+// The notes of the cursor channel's note tracks on the row: the row being played while the song
+// plays (the cursor row only follows it with "Follow note"), else the cursor row.
+void TMainForm::ShowRowOnPiano() {
+  if (!piano_->isVisible()) return;
+  piano_->ReleaseAllKeys();
+  const TMyGrid2* grid = frame_->Grid1();
+  const int track = grid->Col() - 1;
+  if (track < 0 || track >= song_->TracksCount()) return;
+  const int row = player_->Playing() ? int(song_->LastPlayedRow) : grid->Row() - 1;
+  const int shift = 12 * piano_->PianoBaseOctave() - 12 * song_->Octave;
+  for (const int t : NoteTracksOfChannel(*song_, song_->GetTrackChannel(track))) {
+    const int note = song_->GetCellData(t, row);
+    if (note >= 0 && note <= 127) piano_->PressKey(note + shift);
+  }
+}
+
+// After the options dialog: dock or float, the hints, and the octave labels.
+void TMainForm::ApplyPianoOptions() {
+  piano_->SetDockedOption(options_->DockedPiano->isChecked());
+  piano_->ShowHints(options_->ShowHints->isChecked());
+  piano_->ApplyDocking();
+}
+
+void TMainForm::GetPianoSettings(Settings& s) {
+  const bool docked = options_->DockedPiano->isChecked();
+  if (!docked) {
+    const auto left = s.Read(S::PianoFormLeft), top = s.Read(S::PianoFormTop);
+    const auto width = s.Read(S::PianoFormWidth), height = s.Read(S::PianoFormHeight);
+    if (left && top && width && height) {
+      const QRect bounds(*left, *top, std::clamp(*width, 1, 32767), std::clamp(*height, 1, 32767));
+      if (*width > 0 && *height > 0 && OnSomeScreen(bounds)) piano_->SetFloatingGeometry(bounds);
+    }
+  }
+  piano_->SetDockedOption(docked);
+  piano_->ShowHints(options_->ShowHints->isChecked());
+  const int zoom = s.Read(S::PianoSize, TPianoForm::DefaultZoom);
+  piano_->SetZoom(zoom >= 0 && zoom < TPianoForm::ZoomCount ? zoom : TPianoForm::DefaultZoom);
+
+  Action(QStringLiteral("Piano"))->setChecked(s.Read(S::PianoVisible, true));
+  piano_->ApplyDocking();
+  // The position of the floating window; docked, the dock area places it.
+  const auto top = s.Read(S::PianoTop), left = s.Read(S::PianoLeft);
+  if (!docked && top && left) {
+    const QRect moved(QPoint(*left, *top), piano_->size());
+    if (OnSomeScreen(moved)) piano_->move(moved.topLeft());
+  }
+}
+
+void TMainForm::SavePianoSettings(Settings& s) {
+  s.Write(S::PianoVisible, Action(QStringLiteral("Piano"))->isChecked());
+  s.Write(S::PianoSize, piano_->PianoZoom());
+  const QRect floating = piano_->FloatingGeometry();
+  if (!options_->DockedPiano->isChecked() && floating.isValid()) {
+    s.Write(S::PianoFormLeft, floating.left());
+    s.Write(S::PianoFormTop, floating.top());
+    s.Write(S::PianoFormWidth, floating.width());
+    s.Write(S::PianoFormHeight, floating.height());
+  }
+  // Only a window that has floated has a position of its own.
+  if (floating.isValid()) {
+    s.Write(S::PianoTop, floating.top());
+    s.Write(S::PianoLeft, floating.left());
+  }
+}
+
+}  // namespace varnel
