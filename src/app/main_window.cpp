@@ -50,6 +50,7 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   ConnectEdit();
   ConnectTracks();
   ConnectTemplates();
+  ConnectInfo();
   ConnectPiano();
   ConnectView();
 
@@ -255,10 +256,6 @@ void TMainForm::PrepareEditor() {
   if (piano_) piano_->SetOctaveLabels(song_->Octave);
   // The redraws above told the grids which channel each column belongs to.
   SyncActions();
-}
-
-void TMainForm::AfterLoad() {
-  // The song information dialog (shown when the song asks for it) is not part of this build yet.
 }
 
 void TMainForm::UpdateTitle() {

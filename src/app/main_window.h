@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "app/play_display.h"
+#include "app/web_links.h"
 #include "editor/editor_host.h"
 #include "midi/midi_input.h"
 #include "song/reporter.h"
@@ -33,9 +34,12 @@ class MidiBackend;
 class MidiDevices;
 class PlaybackEngine;
 class RowClock;
+class TAboutBox;
 class TAddFrame;
 class TChordsForm;
 class TFillForm;
+class TfrmSongInfo;
+class THelpForm;
 class TChannelBar;
 class TChannelToggles;
 class TCustomTitleBar;
@@ -112,6 +116,16 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void UpdateFontRedraw();
   QColor BeatColor() const { return beatColor_; }
   QColor OffBeatColor() const { return offBeatColor_; }
+
+  // ---- Song information, help and about (main_window_info.cpp) ----
+  // The song information dialog filled from the song; on "OK" the changes go into the song,
+  // which is then modified.
+  void ShowSongInfo();
+  TfrmSongInfo* SongInfoForm() const { return songInfo_; }
+  THelpForm* HelpForm() const { return help_; }
+  TAboutBox* AboutBox() const { return about_; }
+  // How the Help menu's web pages are opened; by default the desktop's browser.
+  void SetUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
 
   // ---- Settings (main_window_settings.cpp) ----
   // Read once at the first show, written once at an orderly close.
@@ -283,6 +297,11 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void HideTitlebar();
   void ShowTitlebar();
 
+  // main_window_info.cpp: song information, help window, web pages, about box.
+  void ConnectInfo();
+  void HelpClick();
+  void OpenWebPage(const char* address);
+
   // main_window_keys.cpp: keys the window takes before the focused control.
   bool WindowKey(int key, Qt::KeyboardModifiers modifiers);
 
@@ -321,6 +340,11 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   TTrackForm* trackForm_ = nullptr;
   TPianoForm* piano_ = nullptr;
   int soloChannel_ = 0;
+  TfrmSongInfo* songInfo_ = nullptr;
+  THelpForm* help_ = nullptr;
+  TAboutBox* about_ = nullptr;
+  UrlOpener urlOpener_;
+  bool songInfoPending_ = false;  // AfterLoad asked for the song information
   int scheme_ = 0;
   QColor beatColor_{0x00, 0x00, 0xFF};
   QColor offBeatColor_{0x00, 0x00, 0x00};

@@ -282,10 +282,4 @@ void TMainForm::SetOnTop(bool on) {
   show();
 }
 
-void TMainForm::AboutClick() {
-  QMessageBox::about(this, QStringLiteral("About Varnel"),
-                     QStringLiteral("Varnel %1\nA MIDI sequencer in the tracker tradition.")
-                         .arg(QApplication::applicationVersion()));
-}
-
 }  // namespace varnel

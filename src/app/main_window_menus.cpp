@@ -89,7 +89,7 @@ void MainCommands::BuildFile(QMenu* m) {
   Add(m, "SaveAs", "Save &as...", "", "Save file as...");
   Add(m, "SaveNewVersion", "Save new version", "Ctrl+N");
   m->addSeparator();
-  Add(m, "SongInfo", "Song Info", "", {}, NotYet);
+  Add(m, "SongInfo", "Song Info");
   QMenu* import = Sub(m, "Import");
   Add(import, "ImportXM", "FastTracker module", "", "Fast Tracker module import");
   Add(import, "ImportMidi", "MIDI song", "", "MIDI file import");
@@ -304,11 +304,11 @@ void MainCommands::BuildOptions(QMenu* m) {
 }
 
 void MainCommands::BuildHelp(QMenu* m) {
-  Add(m, "Help", "VN Help", "", {}, NotYet);
-  Add(m, "OnlineHelp", "Online Help", "", {}, NotYet);
-  Add(m, "WebSite", "Visit web site", "", {}, NotYet);
-  Add(m, "Donate", "Donate", "", {}, NotYet);
-  Add(m, "MoreSoftware", "More software", "", {}, NotYet);
+  Add(m, "Help", "VN Help");
+  Add(m, "OnlineHelp", "Online Help");
+  Add(m, "WebSite", "Visit web site");
+  Add(m, "Donate", "Donate");
+  Add(m, "MoreSoftware", "More software");
   m->addSeparator();
   Add(m, "About", "About...");
 }
