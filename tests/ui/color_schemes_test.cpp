@@ -1,0 +1,467 @@
+// The colour schemes, the custom main menu, zoom and the grid font, on the real main window
+// through its commands: every scheme value the grids, toggles and play counter show, the check
+// marks, the stored scheme and font across a restart, and the title bar's window gestures.
+#include <QActionGroup>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QToolButton>
+#include <QWindow>
+
+#include "app/channel_bar.h"
+#include "app/channel_toggles.h"
+#include "app/color_schemes.h"
+#include "app/custom_title_bar.h"
+#include "app/midi_props_frame.h"
+#include "app/options_dialog.h"
+#include "app/template_frame.h"
+#include "main_window_rig.h"
+
+using namespace varnel;
+using varnel::test::WindowRig;
+using C = TMyGrid2Colors;
+
+namespace {
+
+QColor Hex(unsigned rgb) { return QColor::fromRgb(QRgb(rgb)); }
+
+QColor SquareColor(WindowRig& rig, int channel) {
+  return rig.window->Toggles()->Square(channel)->palette().color(QPalette::Window);
+}
+
+QColor LabelColor(WindowRig& rig, int channel) {
+  return rig.window->Toggles()->Label(channel)->palette().color(QPalette::WindowText);
+}
+
+QColor CounterColor(WindowRig& rig) { return rig.Props().PlayCounter->palette().color(QPalette::WindowText); }
+
+void ShowPlayedRow(WindowRig& rig, int row) {
+  rig.Song().LastPlayedRow = row;
+  rig.window->UpdatePlayCounter();
+}
+
+QStringList Checked(WindowRig& rig) {
+  QStringList keys;
+  for (const char* key : {"Scheme0", "Scheme1", "Scheme2"})
+    if (rig.window->Action(key)->isChecked()) keys << key;
+  return keys;
+}
+
+// A font dialog that answers at once and remembers what it was shown.
+struct FontAnswer {
+  FontAnswer(const QFont& f, const QColor& c, bool answer = true) : font(f), color(c), ok(answer) {}
+  QFont font;
+  QColor color;
+  bool ok;
+  QFont shownFont;
+  QColor shownColor;
+  int calls = 0;
+  TMainForm::FontChooser Chooser() {
+    return [this](QFont& f, QColor& c) {
+      ++calls;
+      shownFont = f;
+      shownColor = c;
+      if (!ok) return false;
+      f = font;
+      c = color;
+      return true;
+    };
+  }
+};
+
+void MouseOn(QWidget* widget, QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(local), QPointF(widget->mapToGlobal(local)), button, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+class ColorSchemesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void blue_gridSlots_valueByValue_data();
+  void blue_gridSlots_valueByValue();
+  void schemes_togglesCounterAndPanels_followScheme_data();
+  void schemes_togglesCounterAndPanels_followScheme();
+  void blue_chosenTwice_secondChoiceChangesNothing();
+  void font_redChosen_notesRed_defaultRestoresSchemeFont();
+  void font_cancelled_changesNothing();
+  void settings_storedFontWinsOverStoredScheme();
+  void settings_unknownScheme_staysDefaultAndIsWrittenAsDefault();
+  void zoom_limits();
+  void gradient_bands_workedExamples();
+  void gradientRect_paintsBandsTopToBottom();
+  void customMenu_titleBarHoldsMenu_andGoesBack();
+  void customMenu_dragAndDoubleClick();
+  void customMenu_captionButtons();
+};
+
+void ColorSchemesTest::blue_gridSlots_valueByValue_data() {
+  QTest::addColumn<QString>("key");
+  QTest::newRow("Blue") << "Scheme1";
+  QTest::newRow("New Icons") << "Scheme2";
+}
+
+void ColorSchemesTest::blue_gridSlots_valueByValue() {
+  QFETCH(QString, key);
+  WindowRig rig;
+  TMyGrid2& g1 = rig.G1();
+  const C before = g1.Colors();
+  rig.Trigger(key);
+
+  const std::pair<int, unsigned> expected[] = {
+      {C::FocusedColor, 0x2F547B},   {C::FocusedFontColor, 0xFAD28F},   {C::SelectionColor, 0xFAD28F},
+      {C::SelectionFontColor, 0x2F547B}, {C::FixedGridLineColor, 0xFFFFFF}, {C::FixedColor, 0xA4BFDD},
+      {C::FixedFontColor, 0xFFFFFF}, {C::CellColor, 0x4174AB},          {C::CellFontColor, 0xFFFFFF},
+      {C::CellColor2, 0x4B86C5},     {C::CellFontColor2, 0xFFFFFF},     {C::FixedActiveColor, 0x4174AB},
+      {C::FixedActiveFontColor, 0xFAD28F}, {C::LoopedFixedColor, 0xFAD28F}, {C::LoopedFixedFontColor, 0x4B86C5},
+      {C::CellColor3, 0x497CB3},     {C::CellColor4, 0x538ECD}};
+  for (const auto& [slot, rgb] : expected) QVERIFY2(g1.Colors()[slot] == Hex(rgb), qPrintable(QString::number(slot)));
+  // Slots the scheme does not list keep their values.
+  for (int slot : {C::FixedSelectionColor, C::FixedSelectionFontColor, C::LoopedCellColor, C::LoopedCellFontColor})
+    QCOMPARE(g1.Colors()[slot], before[slot]);
+
+  QCOMPARE(g1.BackgroundColor(), Hex(0x4174AB));
+  QCOMPARE(g1.GridLineColor(), Hex(0x315580));
+  QCOMPARE(g1.font().family(), QStringLiteral("Arial"));
+  QCOMPARE(g1.font().pointSize(), 8);
+  QVERIFY(g1.font().bold());
+  // The sequence grid takes everything of the pattern grid; the template grid slots 0..14, size 8.
+  TMyGrid2& g2 = *rig.window->Frame()->Grid2();
+  QCOMPARE(g2.Colors(), g1.Colors());
+  QCOMPARE(g2.font(), g1.font());
+  QCOMPARE(g2.BackgroundColor(), Hex(0x4174AB));
+  TMyGrid2& tg = *rig.window->AddFrame()->Grid;
+  for (int slot = 0; slot <= C::FixedActiveFontColor; ++slot) QCOMPARE(tg.Colors()[slot], g1.Colors()[slot]);
+  QCOMPARE(tg.BackgroundColor(), Hex(0x4174AB));
+  QCOMPARE(tg.GridLineColor(), Hex(0x315580));
+  QCOMPARE(tg.font().family(), QStringLiteral("Arial"));
+  QCOMPARE(tg.font().pointSize(), 8);
+  // The cells were measured again for the new font.
+  QCOMPARE(g1.ColWidth(1) >= QFontMetrics(g1.font()).horizontalAdvance("C#0") + 10, true);
+
+  QCOMPARE(Checked(rig), QStringList{key});
+  QCOMPARE(rig.window->Scheme(), key == "Scheme1" ? 1 : 2);
+}
+
+void ColorSchemesTest::schemes_togglesCounterAndPanels_followScheme_data() {
+  QTest::addColumn<QString>("key");
+  QTest::addColumn<QColor>("off");
+  QTest::addColumn<QColor>("on");
+  QTest::addColumn<QColor>("numbers");
+  QTest::addColumn<QColor>("beat");
+  QTest::addColumn<QColor>("offBeat");
+  QTest::addColumn<QColor>("panel");
+  QTest::addColumn<bool>("channelSlider");
+  const QColor windowText = QApplication::palette().color(QPalette::Text);
+  const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+  QTest::newRow("Blue") << "Scheme1" << Hex(0x888888) << Hex(0x4174AB) << Hex(0xFFFFFF) << Hex(0xFAD28F)
+                        << Hex(0xFFFFFF) << Hex(0xA4BFDD) << true;
+  QTest::newRow("New Icons") << "Scheme2" << Hex(0x888888) << Hex(0x4174AB) << windowText << Hex(0xFAD28F)
+                             << Hex(0xFFFFFF) << buttonFace << false;
+  // Back to the default from Blue.
+  QTest::newRow("Default") << "Scheme0" << Hex(0xB8B8B8) << Hex(0xFFFFFF) << windowText << Hex(0x0000FF)
+                           << Hex(0x000000) << buttonFace << false;
+}
+
+void ColorSchemesTest::schemes_togglesCounterAndPanels_followScheme() {
+  QFETCH(QString, key);
+  QFETCH(QColor, off);
+  QFETCH(QColor, on);
+  QFETCH(QColor, numbers);
+  QFETCH(QColor, beat);
+  QFETCH(QColor, offBeat);
+  QFETCH(QColor, panel);
+  QFETCH(bool, channelSlider);
+  WindowRig rig;
+  rig.Song().SetChannelOn(1, false);
+  rig.window->PrepareEditor();
+  if (key == "Scheme0") rig.Trigger("Scheme1");
+  rig.Trigger(key);
+
+  QCOMPARE(SquareColor(rig, 0), on);
+  QCOMPARE(SquareColor(rig, 1), off);
+  QCOMPARE(LabelColor(rig, 0), numbers);
+  // A toggle lit by a note start takes colour 2.
+  rig.window->Toggles()->ChannelDraw(0, 1, true);
+  QCOMPARE(SquareColor(rig, 0), key == "Scheme0" ? Hex(0xBFCFFF) : Hex(0x3CE100));
+  // New toggles after a rebuild keep the scheme.
+  rig.window->PrepareEditor();
+  QCOMPARE(SquareColor(rig, 1), off);
+
+  ShowPlayedRow(rig, 4);  // SPD 4: on the beat
+  QCOMPARE(CounterColor(rig), beat);
+  ShowPlayedRow(rig, 5);
+  QCOMPARE(CounterColor(rig), offBeat);
+  QCOMPARE(rig.window->BeatColor(), beat);
+
+  QCOMPARE(rig.Props().palette().color(QPalette::Window), panel);
+  QCOMPARE(rig.Props().Bpm->palette().color(QPalette::Window), panel);
+  QCOMPARE(rig.window->ChannelBarContent()->VolumeSlider->isVisibleTo(rig.window.get()), channelSlider);
+  QCOMPARE(rig.window->MidiProps()->SlidersVisible(), key != "Scheme0");
+}
+
+void ColorSchemesTest::blue_chosenTwice_secondChoiceChangesNothing() {
+  WindowRig rig;
+  FontAnswer answer{QFont("Courier New", 13), Hex(0xFF0000)};
+  rig.window->SetFontChooser(answer.Chooser());
+  rig.Trigger("Scheme1");
+  rig.Trigger("Font");
+  const C colors = rig.G1().Colors();
+  rig.Trigger("Scheme1");
+  QCOMPARE(rig.G1().Colors(), colors);
+  QCOMPARE(rig.G1().font().pointSize(), 13);
+  QCOMPARE(Checked(rig), QStringList{"Scheme1"});
+  // The check mark of the scheme in use stays however often it is chosen.
+  rig.Trigger("Scheme0");
+  rig.Trigger("Scheme0");
+  QCOMPARE(Checked(rig), QStringList{"Scheme0"});
+}
+
+void ColorSchemesTest::font_redChosen_notesRed_defaultRestoresSchemeFont() {
+  WindowRig rig;
+  rig.Trigger("Scheme1");
+  FontAnswer answer{QFont("Courier New", 14), Hex(0xFF0000)};
+  rig.window->SetFontChooser(answer.Chooser());
+  rig.Trigger("Font");
+  // The dialog starts with the grid's font in the colour of the notes.
+  QCOMPARE(answer.shownFont.family(), QStringLiteral("Arial"));
+  QCOMPARE(answer.shownFont.pointSize(), 8);
+  QVERIFY(answer.shownFont.bold());
+  QCOMPARE(answer.shownColor, Hex(0xFFFFFF));
+  QCOMPARE(rig.G1().Colors()[C::CellFontColor], Hex(0xFF0000));
+  QCOMPARE(rig.G1().Colors()[C::CellFontColor2], Hex(0xFF0000));
+  QCOMPARE(rig.G1().font().family(), QStringLiteral("Courier New"));
+  QCOMPARE(rig.window->GridFontSize(), 14);
+  QCOMPARE(rig.window->Frame()->Grid2()->font(), rig.G1().font());
+
+  rig.Trigger("Scheme0");
+  QCOMPARE(rig.G1().font().family(), QStringLiteral("Arial"));
+  QCOMPARE(rig.G1().font().pointSize(), 8);
+  QVERIFY(!rig.G1().font().bold());
+  QCOMPARE(rig.G1().Colors()[C::CellFontColor], Hex(0x304080));
+  QCOMPARE(rig.G1().Colors()[C::CellFontColor2], Hex(0x000080));
+  QCOMPARE(rig.G1().Colors()[C::FocusedFontColor], Hex(0xFAD28F));
+  QCOMPARE(rig.G1().Colors()[C::FixedSelectionColor], Hex(0xE9E9E9));
+  QCOMPARE(rig.G1().Colors()[C::LoopedFixedFontColor], Hex(0x000080));
+  QCOMPARE(rig.G1().Colors()[C::CellColor3], Hex(0xF5F5F5));
+  QCOMPARE(rig.G1().GridLineColor(), Hex(0xC0C0C0));
+}
+
+void ColorSchemesTest::font_cancelled_changesNothing() {
+  WindowRig rig;
+  FontAnswer answer{QFont("Arial", 30), Hex(0x00FF00), false};
+  rig.window->SetFontChooser(answer.Chooser());
+  const QFont font = rig.G1().font();
+  const C colors = rig.G1().Colors();
+  rig.Trigger("Font");
+  QCOMPARE(answer.calls, 1);
+  QCOMPARE(rig.G1().font(), font);
+  QCOMPARE(rig.G1().Colors(), colors);
+}
+
+void ColorSchemesTest::settings_storedFontWinsOverStoredScheme() {
+  QTemporaryDir folder;
+  {
+    WindowRig rig({}, folder.path());
+    rig.Trigger("Scheme2");
+    FontAnswer answer{QFont("Courier New", 12), Hex(0xFF0000)};
+    rig.window->SetFontChooser(answer.Chooser());
+    rig.Trigger("Font");
+    QVERIFY(rig.window->close());
+  }
+  Settings stored;
+  QCOMPARE(stored.Read(Settings::DefaultScheme), std::optional<int>(2));
+  QCOMPARE(stored.Read(Settings::FontSize), std::optional<int>(12));
+  QCOMPARE(stored.Read(Settings::FontName), std::optional<QString>("Courier New"));
+
+  WindowRig rig({}, folder.path());
+  QCOMPARE(rig.window->Scheme(), 2);
+  QCOMPARE(Checked(rig), QStringList{"Scheme2"});
+  QCOMPARE(rig.G1().Colors()[C::CellColor], Hex(0x4174AB));
+  QCOMPARE(SquareColor(rig, 0), Hex(0x4174AB));
+  // The scheme's "Arial" 8 came first; the stored font replaced it.
+  QCOMPARE(rig.G1().font().family(), QStringLiteral("Courier New"));
+  QCOMPARE(rig.window->GridFontSize(), 12);
+  QCOMPARE(rig.window->Frame()->Grid2()->font(), rig.G1().font());
+  QCOMPARE(rig.G1().ColWidth(1) >= QFontMetrics(rig.G1().font()).horizontalAdvance("C#0") + 10, true);
+}
+
+void ColorSchemesTest::settings_unknownScheme_staysDefaultAndIsWrittenAsDefault() {
+  QTemporaryDir folder;
+  Settings::UseFolder(folder.path());
+  {
+    Settings s;
+    s.Write(Settings::DefaultScheme, 5);
+    s.Write(Settings::FontSize, 9);  // no name, no weight: only the size changes
+  }
+  {
+    WindowRig rig({}, folder.path());
+    QCOMPARE(rig.window->Scheme(), 0);
+    QCOMPARE(Checked(rig), QStringList{"Scheme0"});
+    QCOMPARE(rig.window->GridFontSize(), 9);
+    QVERIFY(rig.window->close());
+  }
+  QCOMPARE(Settings().Read(Settings::DefaultScheme), std::optional<int>(0));
+}
+
+void ColorSchemesTest::zoom_limits() {
+  WindowRig rig;
+  rig.window->UpdateFontSize(2);
+  QCOMPARE(rig.window->GridFontSize(), 2);
+  rig.Trigger("ZoomOut");
+  QCOMPARE(rig.window->GridFontSize(), 2);
+  rig.window->UpdateFontSize(40);
+  const int narrow = rig.G1().ColWidth(1);
+  rig.Trigger("ZoomIn");
+  QCOMPARE(rig.window->GridFontSize(), 41);
+  QCOMPARE(rig.window->Frame()->Grid2()->font(), rig.G1().font());
+  QVERIFY(rig.G1().ColWidth(1) >= narrow);
+  rig.Trigger("ZoomOut");
+  rig.Trigger("ZoomOut");
+  QCOMPARE(rig.window->GridFontSize(), 39);
+  // Zoom keeps the scheme's colours.
+  rig.Trigger("Scheme1");
+  rig.Trigger("ZoomIn");
+  QCOMPARE(rig.G1().Colors()[C::CellColor], Hex(0x4174AB));
+  QVERIFY(rig.G1().font().bold());
+}
+
+void ColorSchemesTest::gradient_bands_workedExamples() {
+  // 256 rows: one row per band; black to white steps by one.
+  auto bands = GradientBands(Hex(0x000000), Hex(0xFFFFFF), 256);
+  QCOMPARE(int(bands.size()), 256);
+  for (int k = 0; k < 256; ++k) {
+    QCOMPARE(bands[size_t(k)].top, k);
+    QCOMPARE(bands[size_t(k)].bottom, k + 1);
+    QCOMPARE(bands[size_t(k)].color, QColor(k, k, k));
+  }
+  // 10 rows, falling components: bands touch, the first is the top colour, the last the bottom.
+  bands = GradientBands(Hex(0x4174AB), Hex(0x315580), 10);
+  QCOMPARE(bands.front().color, Hex(0x4174AB));
+  QCOMPARE(bands.back().color, Hex(0x315580));
+  QCOMPARE(bands.front().top, 0);
+  QCOMPARE(bands.back().bottom, 10);
+  for (size_t k = 1; k < bands.size(); ++k) QCOMPARE(bands[k].top, bands[k - 1].bottom);
+  // Band 128 of 0x41 -> 0x31: 65 + round(128 * -16 / 255) = 65 - 8; rows round(5.0) to round(5.04).
+  QCOMPARE(bands[128].color.red(), 57);
+  QCOMPARE(bands[128].top, 5);
+  QCOMPARE(bands[128].bottom, 5);
+  // Band 1 of 0 -> 100: round(0.39) = 0; band 3: round(1.18) = 1.
+  bands = GradientBands(QColor(0, 0, 0), QColor(100, 0, 0), 0);
+  QCOMPARE(bands[1].color.red(), 0);
+  QCOMPARE(bands[3].color.red(), 1);
+  QCOMPARE(bands.back().bottom, 0);
+}
+
+void ColorSchemesTest::gradientRect_paintsBandsTopToBottom() {
+  QImage image(7, 512, QImage::Format_RGB32);
+  image.fill(Qt::green);
+  {
+    QPainter painter(&image);
+    GradientRect(Hex(0x203040), Hex(0x315580), painter, QRect(2, 0, 3, 512));
+  }
+  QCOMPARE(QColor(image.pixel(2, 0)), Hex(0x203040));
+  QCOMPARE(QColor(image.pixel(4, 511)), Hex(0x315580));
+  QCOMPARE(QColor(image.pixel(3, 256)), QColor(0x20 + 9, 0x30 + 19, 0x40 + 32));  // band 128
+  QCOMPARE(QColor(image.pixel(1, 100)), QColor(Qt::green));  // outside the rectangle
+  QCOMPARE(QColor(image.pixel(5, 100)), QColor(Qt::green));
+}
+
+void ColorSchemesTest::customMenu_titleBarHoldsMenu_andGoesBack() {
+  WindowRig rig;
+  QWidget* standard = rig.window->menuWidget();
+  QVERIFY(qobject_cast<QMenuBar*>(standard));
+  rig.window->OptionsForm()->MainMenu->setCurrentIndex(1);
+  rig.window->UpdateFormMenu();
+  TCustomTitleBar* bar = rig.window->TitleBar();
+  QCOMPARE(rig.window->menuWidget(), static_cast<QWidget*>(bar));
+  QCOMPARE(bar->MenuBar(), standard);
+  QVERIFY(bar->isAncestorOf(standard));
+  QTRY_VERIFY(rig.window->windowFlags() & Qt::FramelessWindowHint);
+  QTRY_VERIFY(rig.window->isVisible());
+  // Every top-level menu still drops down from the held menu bar.
+  QCOMPARE(static_cast<QMenuBar*>(standard)->actions().size(), 8);
+
+  // The title follows the window's.
+  QCOMPARE(bar->Caption->text(), QStringLiteral("Varnel"));
+  rig.Song().FileName = "/music/a.vnl";
+  rig.window->UpdateTitle();
+  QCOMPARE(bar->Caption->text(), QStringLiteral("Varnel: a.vnl"));
+  QCOMPARE(bar->TitleLabel->text(), QStringLiteral("Varnel: a.vnl"));
+
+  // The scheme colours the menu toolbar and the title panel.
+  rig.Trigger("Scheme1");
+  QCOMPARE(bar->MenuTop(), Hex(0x315580));
+  QCOMPARE(bar->MenuBottom(), Hex(0x5F8EC2));
+  QCOMPARE(bar->TitleTop(), Hex(0x203040));
+  QCOMPARE(bar->Caption->palette().color(QPalette::WindowText), Hex(0xE0E0E0));
+  QCOMPARE(standard->font().family(), QStringLiteral("Tahoma"));
+
+  rig.window->OptionsForm()->MainMenu->setCurrentIndex(0);
+  rig.window->UpdateFormMenu();
+  QCOMPARE(rig.window->menuWidget(), standard);
+  QVERIFY(bar->isHidden());
+  QTRY_VERIFY(!(rig.window->windowFlags() & Qt::FramelessWindowHint));
+  QTRY_VERIFY(rig.window->isVisible());
+  QCOMPARE(static_cast<QMenuBar*>(standard)->actions().size(), 8);
+}
+
+void ColorSchemesTest::customMenu_dragAndDoubleClick() {
+  WindowRig rig;
+  rig.window->OptionsForm()->MainMenu->setCurrentIndex(1);
+  rig.window->UpdateFormMenu();
+  QTRY_VERIFY(rig.window->windowFlags() & Qt::FramelessWindowHint);
+  QTRY_VERIFY(rig.window->isVisible());
+  TCustomTitleBar* bar = rig.window->TitleBar();
+  QWidget* panel = bar->TitlePanel;
+  const QPoint grip(panel->width() / 2, panel->height() / 2);
+
+  // Normal state: the window follows the mouse.
+  rig.window->showNormal();
+  rig.window->move(50, 40);
+  QTRY_COMPARE(rig.window->pos(), QPoint(50, 40));
+  MouseOn(panel, QEvent::MouseButtonPress, grip, Qt::LeftButton, Qt::LeftButton);
+  MouseOn(panel, QEvent::MouseMove, grip + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
+  MouseOn(panel, QEvent::MouseButtonRelease, grip + QPoint(30, 20), Qt::LeftButton, Qt::NoButton);
+  QTRY_COMPARE(rig.window->pos(), QPoint(80, 60));
+
+  // A double-click maximises; dragging a maximised window does nothing; another double-click restores.
+  MouseOn(panel, QEvent::MouseButtonDblClick, grip, Qt::LeftButton, Qt::LeftButton);
+  QTRY_VERIFY(rig.window->isMaximized());
+  const QPoint maximized = rig.window->pos();
+  MouseOn(bar->Caption, QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton, Qt::RightButton);
+  MouseOn(bar->Caption, QEvent::MouseMove, QPoint(60, 45), Qt::NoButton, Qt::RightButton);
+  MouseOn(bar->Caption, QEvent::MouseButtonRelease, QPoint(60, 45), Qt::RightButton, Qt::NoButton);
+  QCOMPARE(rig.window->pos(), maximized);
+  QVERIFY(rig.window->isMaximized());
+  MouseOn(bar->TitleLabel, QEvent::MouseButtonDblClick, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
+  QTRY_VERIFY(!rig.window->isMaximized());
+}
+
+void ColorSchemesTest::customMenu_captionButtons() {
+  WindowRig rig;
+  rig.window->OptionsForm()->MainMenu->setCurrentIndex(1);
+  rig.window->UpdateFormMenu();
+  QTRY_VERIFY(rig.window->windowFlags() & Qt::FramelessWindowHint);
+  QTRY_VERIFY(rig.window->isVisible());
+  TCustomTitleBar* bar = rig.window->TitleBar();
+  bar->MaximizeButton->click();
+  QTRY_VERIFY(rig.window->isMaximized());
+  bar->MaximizeButton->click();
+  QTRY_VERIFY(!rig.window->isMaximized());
+  bar->MinimizeButton->click();
+  QTRY_VERIFY(rig.window->isMinimized());
+  rig.window->showNormal();
+  QTRY_VERIFY(!rig.window->isMinimized());
+  // Close is "E&xit": the song is unmodified, so the window goes.
+  rig.Song().Modified = false;
+  bar->CloseButton->click();
+  QTRY_VERIFY(!rig.window->isVisible());
+}
+
+QTEST_MAIN(ColorSchemesTest)
+#include "color_schemes_test.moc"
