@@ -1,7 +1,8 @@
-// varnel: the desktop program. Usage: varnel [SONG.vnl | /install]
+// varnel: the desktop program. Usage: varnel [SONG.vnl | /install | /uninstall | /reset]
 #include <QApplication>
-#include <cstdio>
+#include <QMessageBox>
 
+#include "app/install.h"
 #include "app/main_window.h"
 #include "devices/system_midi_backend.h"
 #include "midi/row_clock.h"
@@ -14,11 +15,14 @@ int main(int argc, char** argv) {
 
   const QStringList arguments = QApplication::arguments();
   const QString first = arguments.size() > 1 ? arguments[1] : QString();
-  const QString trimmed = first.trimmed();
-  if (trimmed == QLatin1String("/uninstall") || trimmed == QLatin1String("/reset")) {
-    std::fprintf(stderr, "varnel: %s is not supported by this version\n", qPrintable(trimmed));
-    return 1;
-  }
+  // The switches end the program before any window; every other start renews the association.
+  const varnel::SwitchDialogs boxes{
+      [](const QString& text) {
+        return QMessageBox::question(nullptr, QStringLiteral("Varnel"), text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+      },
+      [](const QString& text) { QMessageBox::information(nullptr, QStringLiteral("Varnel"), text); }};
+  if (varnel::HandleStartSwitches(first, varnel::InstallPaths::Current(), boxes)) return 0;
 
   varnel::SystemMidiBackend backend;
   varnel::ThreadRowClock clock;

@@ -47,9 +47,7 @@ inline TVNSong* Read(const QString& path, TVNSong& song) {
   return song.LoadFromFile(path.toStdString()) ? &song : nullptr;
 }
 
-// The template songs of the source tree.
-inline QString SourceSongs() {
-  return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../data/Songs");
-}
+// The template songs as the build writes them.
+inline QString SourceSongs() { return QStringLiteral(VARNEL_BUILT_SONGS); }
 
 }  // namespace varnel::test
