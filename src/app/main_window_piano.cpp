@@ -95,11 +95,12 @@ void TMainForm::GetPianoSettings(Settings& s) {
 
   Action(QStringLiteral("Piano"))->setChecked(s.Read(S::PianoVisible, true));
   piano_->ApplyDocking();
-  // The position of the floating window; docked, the dock area places it.
+  // The position of the floating window (its client area, as the bounds above); docked, the dock
+  // area places it.
   const auto top = s.Read(S::PianoTop), left = s.Read(S::PianoLeft);
   if (!docked && top && left) {
     const QRect moved(QPoint(*left, *top), piano_->size());
-    if (OnSomeScreen(moved)) piano_->move(moved.topLeft());
+    if (OnSomeScreen(moved)) piano_->setGeometry(moved);
   }
 }
 

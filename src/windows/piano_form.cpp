@@ -186,12 +186,10 @@ QRect TPianoForm::DefaultFloatingGeometry() const {
 }
 
 void TPianoForm::ApplyDocking() {
+  RememberFloating();
   applying_ = true;
   if (docked_) {
-    if (isFloating()) {
-      RememberFloating();
-      setFloating(false);
-    }
+    if (isFloating()) setFloating(false);
     if (host_.dockWidgetArea(this) != Qt::BottomDockWidgetArea) host_.addDockWidget(Qt::BottomDockWidgetArea, this);
   } else {
     if (!isFloating()) setFloating(true);

@@ -87,7 +87,7 @@ void TPianoKeys::Layout() {
     }
   }
   const int wide = keys_[KeyCount - 1].rect.right() + 1;
-  setFixedSize(std::max(wide, labels_.back().left + LabelWidth), height_ + LabelStripHeight);
+  setFixedSize(wide, height_ + LabelStripHeight);
   update();
 }
 
