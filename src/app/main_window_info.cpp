@@ -22,7 +22,6 @@ void TMainForm::ConnectInfo() {
 
   On("SongInfo", &TMainForm::ShowSongInfo);
   On("Help", &TMainForm::HelpClick);
-  On("About", &TMainForm::AboutClick);
   const std::pair<const char*, const char*> pages[] = {{"OnlineHelp", WebLinks::OnlineHelp},
                                                        {"WebSite", WebLinks::WebSite},
                                                        {"Donate", WebLinks::Donate},
