@@ -15,6 +15,7 @@ packages=(
   fluidsynth python3-mido midicsv
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xauth xdotool x11-apps netpbm
+  shared-mime-info desktop-file-utils
 )
 mode="${1:-}"
 if [ "$mode" = "--fuzz" ]; then packages+=(clang libclang-rt-14-dev); fi

@@ -116,13 +116,15 @@ void BreakdownDrums(SongBuilder& b, const Tracks& t, int p) {
   for (int bar : {1, 3}) b.Set(p, t.snare, bar * Bar + 12, Clap);
 }
 
-// Root on the one, a push before beat two, the octave, the fifth; staccato with note-offs.
+// Root on the one, a push before beat two, the octave, the fifth, and a step down into the next
+// bar's root; staccato with note-offs.
 void GrooveBass(SongBuilder& b, const Tracks& t, int p, const std::array<Chord, 4>& chords) {
   for (int bar = 0; bar < 4; ++bar) {
     const int r = bar * Bar, root = chords[size_t(bar)].bass;
+    const int approach = chords[size_t(bar + 1) % 4].bass + 2;  // a whole step above stays in the key
     const Step steps[] = {{0, root, 112}, {2, CellNoteOff, 0}, {3, root, 84},       {6, root + 12, 96},
                           {7, CellNoteOff, 0}, {8, root, 104}, {10, root + 7, 88}, {12, root, 100},
-                          {14, root + 10, 80}, {15, CellNoteOff, 0}};
+                          {14, approach, 80}, {15, CellNoteOff, 0}};
     for (const Step& s : steps)
       s.note == CellNoteOff ? b.Off(p, t.bass, r + s.row) : b.Note(p, t.bass, r + s.row, s.note, s.velocity);
   }
