@@ -46,12 +46,23 @@ class JackLock {
 };
 
 struct Deviation {
-  size_t count = 0;
-  double p50 = 0, p99 = 0, max = 0;  // of |interval - expected|, in frames
+  size_t count = 0;                  // gaps measured
+  size_t spanningXruns = 0;          // gaps left out: an xrun of the server fell in them
+  double p50 = 0, p99 = 0, max = 0;  // of |interval - expected| over the gaps measured, in frames
+  double maxAll = 0;                 // the same over every gap, the left-out ones included
+  double mean = 0;                   // mean gap over the gaps measured
 };
 
-// Deviations of the gaps between consecutive frames from `expected` frames.
-Deviation IntervalDeviation(const std::vector<int64_t>& frames, double expected);
+// Deviations of the gaps between consecutive frames from `expected` frames. The dummy driver's
+// frame clock stops for as long as a cycle was late (it restarts its timeline after an xrun), so a
+// gap within `margin` frames of an xrun says nothing about where the messages were placed: such
+// gaps are counted apart.
+Deviation IntervalDeviation(const std::vector<int64_t>& frames, double expected,
+                            const std::vector<int64_t>& xruns = {}, int64_t margin = 0);
+
+// How far around a reported xrun gaps are left out, in frames: JACK reports an xrun a few cycles
+// after it, and a long stall throws its frame estimate off further.
+inline int64_t XrunMargin(int period) { return period * 8 > 1024 ? period * 8 : 1024; }
 
 // The synth part: the embedded synth on JACK audio, a click every row, onsets in the recording.
 void RunSynthOnsets(int period, bool loaded, bool quick);

@@ -121,12 +121,27 @@ JackLock::~JackLock() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-Deviation IntervalDeviation(const std::vector<int64_t>& frames, double expected) {
+Deviation IntervalDeviation(const std::vector<int64_t>& frames, double expected, const std::vector<int64_t>& xruns,
+                            int64_t margin) {
   std::vector<double> d;
-  for (size_t i = 1; i < frames.size(); ++i) d.push_back(std::abs(double(frames[i] - frames[i - 1]) - expected));
   Deviation result;
+  double sum = 0;
+  for (size_t i = 1; i < frames.size(); ++i) {
+    const double deviation = std::abs(double(frames[i] - frames[i - 1]) - expected);
+    result.maxAll = std::max(result.maxAll, deviation);
+    const bool spans = std::any_of(xruns.begin(), xruns.end(), [&](int64_t x) {
+      return x >= frames[i - 1] - margin && x <= frames[i] + margin;
+    });
+    if (spans) {
+      ++result.spanningXruns;
+      continue;
+    }
+    d.push_back(deviation);
+    sum += double(frames[i] - frames[i - 1]);
+  }
   result.count = d.size();
   if (d.empty()) return result;
+  result.mean = sum / double(d.size());
   std::sort(d.begin(), d.end());
   result.p50 = d[d.size() / 2];
   result.p99 = d[std::min(d.size() - 1, d.size() * 99 / 100)];

@@ -10,7 +10,10 @@
 #include <QToolBar>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/audio_dialog.h"
 #include "app/main_window.h"
@@ -59,6 +62,13 @@ void Keep(Settings& settings, SettingName<T> value, T fallback) {
   settings.Write(value, settings.Read(value, fallback));
 }
 
+// The output menu's captions without "&", as device names are stored.
+std::vector<std::string> OutputDeviceNames(const QActionGroup* group) {
+  std::vector<std::string> names;
+  for (const QAction* item : group->actions()) names.push_back(QString(item->text()).remove(QLatin1Char('&')).toStdString());
+  return names;
+}
+
 }  // namespace
 
 void TMainForm::ConnectSettings() {
@@ -77,11 +87,19 @@ void TMainForm::ConnectSettings() {
 }
 
 void TMainForm::OptionsClick() {
+  options_->SetOutputDeviceNames(OutputDeviceNames(commands_->OutDevices));
   if (options_->Run(TOptionsForm::GeneralPage) == QDialog::Accepted) ApplyOptions();
 }
 
 void TMainForm::ApplyOptions() {
   options_->CopyTo(frame_->Options());
+  // Per output device: MIDI clock from the next start of playback, the latency offset at once.
+  const auto outputs = options_->OutputDevices();
+  for (const std::string& name : OutputDeviceNames(commands_->OutDevices)) {
+    const auto it = outputs.find(name);
+    devices_->SetOutputOptions(name, it == outputs.end() ? OutputOptions{} : it->second);
+  }
+  for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
   ApplyPianoOptions();
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
   // The piano window and the track toggle sizes follow once they exist.
@@ -114,6 +132,11 @@ void TMainForm::GetSettings() {
   synth_.sampleRate = std::clamp(s.Read(S::SampleRate, 44100), 8000, 96000);
   synth_.gain = std::clamp(s.Read(S::SynthGain, 20), 0, 1000) / 100.0;
   ApplySynthSettings();
+  std::map<std::string, OutputOptions> outputs;
+  for (const Settings::OutputDevice& device : s.OutputDevices())
+    outputs[device.name.toStdString()] = OutputOptions{device.midiClock, device.latencyOffsetMs};
+  options_->SetOutputDevices(outputs);
+  for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
   devices_->RestoreDevices(s.Read(S::Device, QString()).toStdString(), s.Read(S::InDevice, QString()).toStdString());
   options_->SetMidiIn(s.Read(S::InIgnoreVol, false), s.Read(S::InUseMinVol, false));
   if (const auto velocity = s.Read(S::InMinVolValue))
@@ -209,6 +232,10 @@ void TMainForm::SaveSettings() {
   s.Write(S::InIgnoreVol, options_->IgnoreVelocities->isChecked());
   s.Write(S::InUseMinVol, options_->UseMinimumVelocity->isChecked());
   s.Write(S::InMinVolValue, options_->MinimumVelocity->Value());
+  std::vector<Settings::OutputDevice> outputs;
+  for (const auto& [name, output] : options_->OutputDevices())
+    outputs.push_back({QString::fromStdString(name), output.midiClock, output.latencyOffsetMs});
+  s.SetOutputDevices(outputs);
   s.Write(S::FollowNote, Action(QStringLiteral("FollowNote"))->isChecked());
   s.Write(S::FollowSong, Action(QStringLiteral("FollowSong"))->isChecked());
   s.Write(S::AutoShowPiano, Action(QStringLiteral("AutoShowPiano"))->isChecked());

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -42,6 +43,7 @@ TOptionsForm::TOptionsForm(QWidget* parent) : QDialog(parent) {
   pages_->addTab(BuildPiano(), QStringLiteral("Piano window"));
   pages_->addTab(BuildImport(), QStringLiteral("MIDI Import"));
   pages_->addTab(BuildMidiIn(), QStringLiteral("MIDI In"));
+  pages_->addTab(BuildMidiOut(), QStringLiteral("MIDI Out"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -119,8 +121,71 @@ QWidget* TOptionsForm::BuildMidiIn() {
   return page;
 }
 
+QWidget* TOptionsForm::BuildMidiOut() {
+  auto* page = new QWidget(this);
+  auto* form = new QFormLayout(page);
+  OutDevice = new QComboBox(page);
+  OutDevice->setObjectName(QStringLiteral("OutDevice"));
+  SendMidiClock = new QCheckBox(QStringLiteral("Send MIDI clock"), page);
+  SendMidiClock->setToolTip(QStringLiteral("Clock, Start, Continue, Stop and Song Position Pointer to this device"));
+  LatencyOffset = new QDoubleSpinBox(page);
+  LatencyOffset->setRange(-1000, 1000);
+  LatencyOffset->setDecimals(1);
+  LatencyOffset->setSingleStep(0.5);
+  LatencyOffset->setSuffix(QStringLiteral(" ms"));
+  LatencyOffset->setToolTip(
+      QStringLiteral("Positive values send later, negative earlier (JACK ports, ALSA sequencer and the MIDI Mapper)"));
+  form->addRow(QStringLiteral("Device"), OutDevice);
+  form->addRow(SendMidiClock);
+  form->addRow(QStringLiteral("Latency offset"), LatencyOffset);
+  connect(OutDevice, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
+  connect(SendMidiClock, &QCheckBox::toggled, this, [this] { StoreShownDevice(); });
+  connect(LatencyOffset, &QDoubleSpinBox::valueChanged, this, [this] { StoreShownDevice(); });
+  return page;
+}
+
+void TOptionsForm::StoreShownDevice() {
+  if (showingDevice_ || OutDevice->currentIndex() < 0) return;
+  const std::string name = OutDevice->currentText().toStdString();
+  OutputOptions options{SendMidiClock->isChecked(), LatencyOffset->value()};
+  if (options == OutputOptions{})
+    outputs_.erase(name);
+  else
+    outputs_[name] = options;
+}
+
+void TOptionsForm::ShowDevice() {
+  const auto it = outputs_.find(OutDevice->currentText().toStdString());
+  const OutputOptions options = it == outputs_.end() ? OutputOptions{} : it->second;
+  showingDevice_ = true;
+  SendMidiClock->setChecked(options.midiClock);
+  LatencyOffset->setValue(options.latencyOffsetMs);
+  showingDevice_ = false;
+}
+
+void TOptionsForm::SetOutputDeviceNames(const std::vector<std::string>& names) {
+  const QString shown = OutDevice->currentText();
+  showingDevice_ = true;
+  OutDevice->clear();
+  for (const std::string& name : names) OutDevice->addItem(QString::fromStdString(name));
+  const int index = OutDevice->findText(shown);
+  OutDevice->setCurrentIndex(index >= 0 ? index : 0);
+  showingDevice_ = false;
+  ShowDevice();
+}
+
+std::map<std::string, OutputOptions> TOptionsForm::OutputDevices() const { return outputs_; }
+
+void TOptionsForm::SetOutputDevices(const std::map<std::string, OutputOptions>& devices) {
+  outputs_.clear();
+  for (const auto& [name, options] : devices)
+    if (!(options == OutputOptions{})) outputs_[name] = options;
+  ShowDevice();
+}
+
 int TOptionsForm::Run(Page page) {
   before_ = Snapshot();
+  outputsBefore_ = outputs_;
   ShowPage(page);
   const int result = exec();
   before_.clear();
@@ -132,7 +197,10 @@ void TOptionsForm::ShowPage(Page page) { pages_->setCurrentIndex(page); }
 int TOptionsForm::CurrentPage() const { return pages_->currentIndex(); }
 
 void TOptionsForm::reject() {
-  if (!before_.empty()) Restore(before_);
+  if (!before_.empty()) {
+    Restore(before_);
+    SetOutputDevices(outputsBefore_);
+  }
   QDialog::reject();
 }
 

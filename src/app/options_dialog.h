@@ -5,12 +5,16 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "exchange/midi_import.h"
+#include "midi/midi_devices.h"
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QRadioButton;
 class QTabWidget;
 
@@ -23,7 +27,7 @@ class TOptionsForm : public QDialog {
   Q_OBJECT
 
  public:
-  enum Page { GeneralPage = 0, PianoPage = 1, ImportPage = 2, MidiInPage = 3 };
+  enum Page { GeneralPage = 0, PianoPage = 1, ImportPage = 2, MidiInPage = 3, MidiOutPage = 4 };
 
   explicit TOptionsForm(QWidget* parent = nullptr);
 
@@ -52,6 +56,17 @@ class TOptionsForm : public QDialog {
   QRadioButton* IgnoreVelocities;
   QRadioButton* UseMinimumVelocity;
   NumberField* MinimumVelocity;  // "Value" 0..127
+  // "MIDI Out": the options of each output device, shown for the device chosen in the list.
+  QComboBox* OutDevice;
+  QCheckBox* SendMidiClock;            // "Send MIDI clock"
+  QDoubleSpinBox* LatencyOffset;       // "Latency offset (ms)" -1000..1000
+
+  // The devices the "MIDI Out" list offers (the output menu's captions); stored options of
+  // devices not in the list are kept.
+  void SetOutputDeviceNames(const std::vector<std::string>& names);
+  // Every device's options that differ from the defaults, by device name.
+  std::map<std::string, OutputOptions> OutputDevices() const;
+  void SetOutputDevices(const std::map<std::string, OutputOptions>& devices);
 
   // The "Default patterns length" text as the program uses it: a number clamped to 32..256; text
   // that is not a number counts as 32.
@@ -75,11 +90,16 @@ class TOptionsForm : public QDialog {
   QWidget* BuildPiano();
   QWidget* BuildImport();
   QWidget* BuildMidiIn();
+  QWidget* BuildMidiOut();
   std::vector<QVariant> Snapshot() const;
   void Restore(const std::vector<QVariant>& states);
+  void StoreShownDevice();  // the "MIDI Out" controls into outputs_
+  void ShowDevice();        // outputs_ into the controls, for the device in the list
 
   QTabWidget* pages_;
   std::vector<QVariant> before_;  // the controls' states when Run began
+  std::map<std::string, OutputOptions> outputs_, outputsBefore_;
+  bool showingDevice_ = false;  // ShowDevice is filling the controls
 };
 
 }  // namespace varnel

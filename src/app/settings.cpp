@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
+#include <cmath>
 
 namespace varnel {
 
@@ -90,6 +92,41 @@ void Settings::SetRecentFiles(const QStringList& paths) {
   for (int slot = 0; slot < RecentSlots; ++slot) {
     store_->setValue(Key(RecentGroup, "") + RecentName(slot), paths.value(slot));
   }
+}
+
+std::vector<Settings::OutputDevice> Settings::OutputDevices() const {
+  std::vector<OutputDevice> devices;
+  store_->beginGroup(QLatin1String(OptionsGroup));
+  const int count = store_->beginReadArray(QStringLiteral("OutputDevices"));
+  for (int i = 0; i < count; ++i) {
+    store_->setArrayIndex(i);
+    OutputDevice device;
+    device.name = TextOf(store_->value(QStringLiteral("Name")));
+    const auto clock = ToInteger(store_->value(QStringLiteral("MidiClock"), 0));
+    bool ok = false;
+    const double offset = store_->value(QStringLiteral("LatencyOffset"), 0).toDouble(&ok);
+    if (device.name.isEmpty() || !clock || !ok || !std::isfinite(offset)) continue;
+    device.midiClock = *clock != 0;
+    device.latencyOffsetMs = std::clamp(offset, -1000.0, 1000.0);
+    devices.push_back(device);
+  }
+  store_->endArray();
+  store_->endGroup();
+  return devices;
+}
+
+void Settings::SetOutputDevices(const std::vector<OutputDevice>& devices) {
+  store_->beginGroup(QLatin1String(OptionsGroup));
+  store_->remove(QStringLiteral("OutputDevices"));
+  store_->beginWriteArray(QStringLiteral("OutputDevices"), int(devices.size()));
+  for (size_t i = 0; i < devices.size(); ++i) {
+    store_->setArrayIndex(int(i));
+    store_->setValue(QStringLiteral("Name"), devices[i].name);
+    store_->setValue(QStringLiteral("MidiClock"), devices[i].midiClock ? 1 : 0);
+    store_->setValue(QStringLiteral("LatencyOffset"), devices[i].latencyOffsetMs);
+  }
+  store_->endArray();
+  store_->endGroup();
 }
 
 void Settings::SetToolbars(const std::vector<Band>& bands) {

@@ -135,6 +135,17 @@ class Settings {
   void SetRecentFiles(const QStringList& paths);
   void SetToolbars(const std::vector<Band>& bands);
 
+  // "Options/OutputDevices": the options of each output device by its name, an array of entries
+  // "Name", "MidiClock" (0/1) and "LatencyOffset" (milliseconds, -1000..1000). Entries without a
+  // name or with unreadable values are skipped; offsets out of range are clamped.
+  struct OutputDevice {
+    QString name;
+    bool midiClock = false;
+    double latencyOffsetMs = 0;
+  };
+  std::vector<OutputDevice> OutputDevices() const;
+  void SetOutputDevices(const std::vector<OutputDevice>& devices);
+
   // The underlying store, for tests and tools.
   QSettings& Store() { return *store_; }
 

@@ -27,24 +27,35 @@ struct JackCapture::Client {
   std::atomic<bool> recording{false};
   std::atomic<int64_t> audioStart{-1};
   std::atomic<uint64_t> xruns{0};
+  std::vector<int64_t> xrunFrames = std::vector<int64_t>(4096);  // [0, xrunCount) since Start
+  std::atomic<size_t> xrunCount{0};
   std::atomic<bool> dead{false};
-  bool started = false;  // process callback only
-  jack_nframes_t base = 0;
+  std::atomic<bool> started{false};  // set by the first cycle, with base
+  std::atomic<jack_nframes_t> base{0};
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
+  // JACK's notification thread.
   static int Xrun(void* arg) {
-    static_cast<Client*>(arg)->xruns.fetch_add(1);
+    Client& c = *static_cast<Client*>(arg);
+    c.xruns.fetch_add(1);
+    if (c.started.load(std::memory_order_acquire) && c.recording.load(std::memory_order_acquire)) {
+      const size_t n = c.xrunCount.load(std::memory_order_relaxed);
+      if (n < c.xrunFrames.size()) {
+        c.xrunFrames[n] = int64_t(jack_nframes_t(jack_frame_time(c.client) - c.base.load(std::memory_order_relaxed)));
+        c.xrunCount.store(n + 1, std::memory_order_release);
+      }
+    }
     return 0;
   }
   static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
 
   int Run(jack_nframes_t frames) {
     const jack_nframes_t now = jack_last_frame_time(client);
-    if (!started) {
-      started = true;
-      base = now;
+    if (!started.load(std::memory_order_relaxed)) {
+      base.store(now, std::memory_order_relaxed);
+      started.store(true, std::memory_order_release);
     }
-    const int64_t cycleFrame = int64_t(jack_nframes_t(now - base));
+    const int64_t cycleFrame = int64_t(jack_nframes_t(now - base.load(std::memory_order_relaxed)));
     if (!recording.load(std::memory_order_acquire)) return 0;
     void* buffer = jack_port_get_buffer(midi, frames);
     size_t count = eventCount.load(std::memory_order_relaxed);
@@ -131,6 +142,7 @@ void JackCapture::Start() {
   client_->eventCount.store(0);
   client_->sampleCount.store(0);
   client_->audioStart.store(-1);
+  client_->xrunCount.store(0);
   client_->recording.store(true, std::memory_order_release);
 }
 
@@ -157,6 +169,11 @@ std::vector<float> JackCapture::Audio(int64_t& firstFrame) const {
 
 uint64_t JackCapture::Xruns() const { return client_->xruns.load(); }
 
+std::vector<int64_t> JackCapture::XrunFrames() const {
+  const size_t count = client_->xrunCount.load(std::memory_order_acquire);
+  return {client_->xrunFrames.begin(), client_->xrunFrames.begin() + long(count)};
+}
+
 }  // namespace varnel
 
 #else
@@ -181,6 +198,7 @@ std::vector<float> JackCapture::Audio(int64_t& firstFrame) const {
   return {};
 }
 uint64_t JackCapture::Xruns() const { return 0; }
+std::vector<int64_t> JackCapture::XrunFrames() const { return {}; }
 }  // namespace varnel
 
 #endif

@@ -40,6 +40,11 @@ class JackCapture {
   // The audio recorded, and the frame its first sample arrived at.
   std::vector<float> Audio(int64_t& firstFrame) const;
   uint64_t Xruns() const;  // the server's xruns since Open
+  // Where the xruns since Start happened, on the frame scale of Midi(), roughly (to within a period
+  // or two: JACK reports them after the cycle). The dummy driver restarts its timeline after a late
+  // cycle, so its frame clock loses the time it was late: a gap between two events that spans an
+  // xrun is short by that much, whatever sent them.
+  std::vector<int64_t> XrunFrames() const;
 
   struct Client;
 

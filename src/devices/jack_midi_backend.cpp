@@ -64,16 +64,24 @@ struct JackMidiOutput::Client {
   std::atomic<bool> dead{false};
   std::atomic<uint64_t> cycles{0};
   std::atomic<bool> idle{true};  // the last cycle left nothing pending
+  JackFrameClock frameClock;       // process callback only
+  std::atomic<double> ratio{1.0};  // its rate, for the senders (MidiOutput::ClockRatio)
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
   static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
 
   int Run(jack_nframes_t frames) {
+    const int64_t wakeNs = ToNs(MidiClock::now());
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     queue.Collect();
-    JackCycle cycle;
-    if (!queue.Empty() && CurrentJackCycle(client, frames, sampleRate, clockOffsetNs, cycle)) {
+    frameClock.Update(wakeNs, jack_last_frame_time(client), frames, sampleRate);
+    ratio.store(frameClock.Ratio(sampleRate), std::memory_order_relaxed);
+    if (!queue.Empty() && frameClock.Ready()) {
+      JackCycle cycle;
+      cycle.startNs = frameClock.TimeOf(jack_last_frame_time(client));
+      cycle.framesPerNs = frameClock.FramesPerNs();
+      cycle.frames = frames;
       // One period of latency: a message due at the start of this cycle goes at the next cycle's
       // start, which is where a message whose time has just passed lands.
       uint32_t last = 0;
@@ -161,6 +169,8 @@ void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds offset) {
 void JackMidiOutput::CancelAfter(MidiTime after) {
   client_->queue.CancelAfter(after, std::chrono::nanoseconds(client_->latencyOffsetNs.load(std::memory_order_relaxed)));
 }
+
+double JackMidiOutput::ClockRatio() const { return client_->ratio.load(std::memory_order_relaxed); }
 
 std::string JackMidiOutput::PortName() const { return jack_port_name(client_->port); }
 uint32_t JackMidiOutput::Period() const { return jack_get_buffer_size(client_->client); }
@@ -306,6 +316,7 @@ void JackMidiOutput::Send(const ShortMessage&, MidiTime) {}
 std::chrono::nanoseconds JackMidiOutput::Lead() const { return {}; }
 void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds) {}
 void JackMidiOutput::CancelAfter(MidiTime) {}
+double JackMidiOutput::ClockRatio() const { return 1.0; }
 std::string JackMidiOutput::PortName() const { return ""; }
 uint32_t JackMidiOutput::Period() const { return 0; }
 uint32_t JackMidiOutput::SampleRate() const { return 0; }

@@ -36,6 +36,7 @@ class JackMidiOutput final : public MidiOutput {
   std::chrono::nanoseconds Lead() const override;
   void SetLatencyOffset(std::chrono::nanoseconds offset) override;
   void CancelAfter(MidiTime after) override;
+  double ClockRatio() const override;  // of the server's sample clock, measured as it runs
 
   std::string PortName() const;  // Varnel's port, full name
   uint32_t Period() const;       // frames

@@ -4,6 +4,7 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -44,19 +45,78 @@ struct JackCycle {
 };
 
 // Process callback only. False when JACK has no estimate yet. Within a cycle frames follow the
-// nominal rate: JACK's estimate of the period wobbles with the wake-ups, the sample clock does not.
+// nominal rate stretched by `ratio` (JackClockRatio): JACK's estimate of the period
+// wobbles with the wake-ups, the sample clock does not.
 inline bool CurrentJackCycle(jack_client_t* client, jack_nframes_t frames, double sampleRate, int64_t clockOffsetNs,
-                             JackCycle& cycle) {
+                             JackCycle& cycle, double ratio = 1.0) {
   jack_nframes_t first = 0;
   jack_time_t usecs = 0, next = 0;
   float period = 0;
   if (jack_get_cycle_times(client, &first, &usecs, &next, &period) != 0 || sampleRate <= 0 || frames == 0) return false;
   cycle.startNs = int64_t(usecs) * 1000 + clockOffsetNs;
-  cycle.framesPerNs = sampleRate / 1e9;
+  cycle.framesPerNs = sampleRate / 1e9 / ratio;
   cycle.frames = frames;
   cycle.firstFrame = first;
   return true;
 }
+
+// Where the server's frames fall on MidiClock, from when the process callback runs: a second-order
+// delay-locked loop over the callback's wake-up times, for the outputs. JACK's own loop converges
+// slowly after the frame clock has jumped (an xrun; with the dummy driver, any cycle that came
+// too late), which would drift every message placed meanwhile; here a wake-up far off the
+// prediction is left out, and only several in a row at the same new phase move the clock there
+// at once. The rate follows the sample clock's own, so rows can be stretched to whole frames.
+// Process callback only.
+class JackFrameClock {
+ public:
+  // At each cycle: when the callback began (MidiClock ns) and JACK's frame count at its first frame.
+  void Update(int64_t wakeNs, uint32_t frame, uint32_t frames, double sampleRate) {
+    if (sampleRate <= 0 || frames == 0) return;
+    const double nominal = 1e9 / sampleRate;
+    if (!ready_ || std::abs(nsPerFrame_ / nominal - 1) > 0.02) {
+      ready_ = true;
+      nsPerFrame_ = nominal;
+      anchorNs_ = double(wakeNs);
+      anchorFrame_ = frame;
+      return;
+    }
+    const double predicted = AnchoredTime(frame);
+    const double error = double(wakeNs) - predicted;
+    anchorFrame_ = frame;
+    anchorNs_ = predicted;
+    if (std::abs(error) <= Tolerance) {
+      outliers_ = 0;
+      const double omega = 2 * M_PI * Bandwidth * double(frames) / sampleRate;
+      anchorNs_ += std::sqrt(2.0) * omega * error;
+      nsPerFrame_ += omega * omega * error / double(frames);
+      return;
+    }
+    outliers_ = outliers_ > 0 && std::abs(error - lastError_) <= Tolerance ? outliers_ + 1 : 1;
+    lastError_ = error;
+    if (outliers_ >= 4) {  // the frame clock has jumped
+      anchorNs_ = double(wakeNs);
+      outliers_ = 0;
+    }
+  }
+  bool Ready() const { return ready_; }
+  // The MidiClock time of a frame near the last update.
+  int64_t TimeOf(uint32_t frame) const { return int64_t(std::llround(AnchoredTime(frame))); }
+  double FramesPerNs() const { return 1.0 / nsPerFrame_; }
+  // How long a second of the sample clock lasts on MidiClock.
+  double Ratio(double sampleRate) const { return ready_ ? nsPerFrame_ * sampleRate / 1e9 : 1.0; }
+
+ private:
+  static constexpr double Bandwidth = 0.5;       // Hz
+  static constexpr double Tolerance = 250'000;  // ns: the wake-up jitter of a loaded machine
+  double AnchoredTime(uint32_t frame) const { return anchorNs_ + double(int32_t(frame - anchorFrame_)) * nsPerFrame_; }
+
+  bool ready_ = false;
+  double anchorNs_ = 0;
+  uint32_t anchorFrame_ = 0;
+  double nsPerFrame_ = 0;
+  int outliers_ = 0;
+  double lastError_ = 0;
+};
 
 // A client of the current server that never starts one; null when none runs.
 inline jack_client_t* OpenJackClient(const std::string& name, const std::string& server) {

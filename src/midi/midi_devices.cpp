@@ -120,6 +120,11 @@ std::chrono::nanoseconds MidiDevices::OutputLead() const {
   return output_ ? output_->Lead() : std::chrono::nanoseconds{};
 }
 
+double MidiDevices::OutputClockRatio() const {
+  std::scoped_lock lock(outputMutex_);
+  return output_ ? output_->ClockRatio() : 1.0;
+}
+
 void MidiDevices::CancelPending(MidiTime after) {
   std::scoped_lock lock(outputMutex_);
   if (output_) output_->CancelAfter(after);

@@ -64,6 +64,8 @@ class MidiDevices {
   bool MidiClockEnabled() const { return midiClock_.load(); }
   // How far ahead of its rows the row clock should run for the open output (MidiOutput::Lead).
   std::chrono::nanoseconds OutputLead() const;
+  // The open output's MidiOutput::ClockRatio (1 with none).
+  double OutputClockRatio() const;
   // Withdraws what the open output still holds for later than `after` (MidiOutput::CancelAfter).
   void CancelPending(MidiTime after);
 

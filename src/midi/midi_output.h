@@ -53,6 +53,10 @@ class MidiOutput {
   // Withdraws the messages sent so far that have not gone out yet and whose time is later than
   // `after`: what a stop must not let sound. Messages sent afterwards are not affected.
   virtual void CancelAfter(MidiTime after) { (void)after; }
+  // How long one second of the device's sample clock lasts on MidiClock (1: the same clock). An
+  // output that places messages on its frames measures it; the row clock stretches its rows by it,
+  // so that rows lie a whole number of the device's frames apart and clocks between them too.
+  virtual double ClockRatio() const { return 1.0; }
 };
 
 // An open input device. It calls its handler on the backend's own thread, one message at a time,

@@ -1,6 +1,7 @@
 #include "midi/playback.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "midi/midi_devices.h"
 #include "song/song.h"
@@ -21,8 +22,15 @@ PlaybackEngine::~PlaybackEngine() {
   StopPlayTimer();
 }
 
-bool PlaybackEngine::StartPlayTimer() {
+RowPeriod PlaybackEngine::Period() const {
   const RowPeriod period = RowPeriodFor(song_.BPM, song_.SPD);
+  const double ratio = devices_.OutputClockRatio();
+  if (ratio == 1.0 || !(ratio > 0.9 && ratio < 1.1)) return period;
+  return RowPeriod(int64_t(std::llround(double(period.count()) * ratio)));
+}
+
+bool PlaybackEngine::StartPlayTimer() {
+  const RowPeriod period = Period();
   devices_.PrepareChannels(-1);
   playing_ = true;
   clock_.SetLead(devices_.OutputLead());
@@ -50,7 +58,7 @@ void PlaybackEngine::RestartPlayTimer(MidiTime when) {
   // preparation that a restart brings is sent at once.
   if (!playing_ || stopped_) return;
   devices_.PrepareChannels(-1, when);
-  clock_.SetPeriod(RowPeriodFor(song_.BPM, song_.SPD));
+  clock_.SetPeriod(Period());
 }
 
 void PlaybackEngine::PlayPause() {
@@ -147,10 +155,10 @@ void PlaybackEngine::PlayRow(MidiTime when) {
       track = end;
     }
     // The clocks up to the next row, at the tempo this row leaves (a tempo cell moves them from here).
-    if (midiClock) {
-      pulses_.Row(when, RowPeriodFor(song_.BPM, song_.SPD), song_.SPD,
-                  [&](MidiTime at) { devices_.SendSystem(MidiTimingClock, at); });
-    }
+    // The row lasts the tempo's period on the output's own clock, which follows its sample clock.
+    const RowPeriod period = Period();
+    if (midiClock) pulses_.Row(when, period, song_.SPD, [&](MidiTime at) { devices_.SendSystem(MidiTimingClock, at); });
+    clock_.SetPeriod(period);
     song_.LastPlayedRow = song_.PlayingRow;
     song_.LastPlayedOrder = song_.PlayingOrder;
     if (rowPlayed_) rowPlayed_();

@@ -56,6 +56,8 @@ class PlaybackEngine {
   void MetronomeClick(MidiTime when);
 
  private:
+  // The row period at the song's tempo, on the open output's clock (MidiOutput::ClockRatio).
+  RowPeriod Period() const;
   void PlayChannel(int channel, int firstTrack, int endTrack, int& shortest, MidiTime when);
   void Advance(int shortest);
   enum class Transport { Stopped, Paused, Running };
