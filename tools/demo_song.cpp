@@ -207,6 +207,7 @@ void BuildDemo(TVNSong& song) {
   b.SetOrder(Arp, {E, E, groove, groove, breakdown, groove, groove, groove});
   b.SetOrder(Melody, {E, E, phraseA, phraseB, X, E, phraseA, phraseB});
 
+  song.CurrentPattern = uint16_t(groove);  // the editor opens on the pattern with every part in it
   song.BPM = 104;
   song.SPD = 4;
   song.GridAdd = 1;

@@ -28,7 +28,6 @@ int main(int argc, char** argv) {
     for (const auto& [name, build] : songs) {
       varnel::TVNSong song;
       build(song);
-      song.CurrentPattern = 0;
       if (!SaveSong(song, (folder / name).string())) return 1;
     }
   } catch (const std::exception& failure) {

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The README's screenshot: the main window playing the demo song, on a private X server.
+#   tools/screenshot.sh [BUILD_DIR] [OUT.png]     (defaults: build, docs/screenshot.png)
+# Needs Xvfb, xdotool and the xwd/netpbm tools (./setup.sh installs them).
+set -u
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+out="${2:-$root/docs/screenshot.png}"
+varnel="$build/varnel"
+[ -x "$varnel" ] || { echo "no $varnel: build first (./setup.sh)" >&2; exit 1; }
+for tool in Xvfb xdotool xwd xwdtopnm pnmcut pnmtopng; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed (./setup.sh installs it)" >&2; exit 1; }
+done
+
+work="$(mktemp -d)"
+xvfb_pid=""
+varnel_pid=""
+cleanup() {
+  # Only what this script started, by its process id.
+  if [ -n "$varnel_pid" ] && kill -0 "$varnel_pid" 2>/dev/null; then kill "$varnel_pid"; wait "$varnel_pid" 2>/dev/null; fi
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wait_for() {
+  local tenths=$(($1 * 10)); shift
+  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+Xvfb -displayfd 3 -screen 0 1440x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 20 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+# Fresh settings and data folders: the window as a first start shows it. /install plays the demo.
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb "$varnel" /install >"$work/varnel.log" 2>&1 &
+varnel_pid=$!
+wait_for 30 xdotool search --onlyvisible --name '^Varnel: song73\.vnl$' ||
+  { echo "no window titled 'Varnel: song73.vnl'" >&2; tail -n 20 "$work/varnel.log" >&2; exit 1; }
+window="$(xdotool search --onlyvisible --name '^Varnel: song73\.vnl$' | head -n 1)"
+sleep 12  # into the song: the intro has passed and the groove is playing
+
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# The part of the window on the screen.
+X=$((X < 0 ? 0 : X)); Y=$((Y < 0 ? 0 : Y))
+WIDTH=$((X + WIDTH > 1440 ? 1440 - X : WIDTH)); HEIGHT=$((Y + HEIGHT > 1000 ? 1000 - Y : HEIGHT))
+mkdir -p "$(dirname "$out")"
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left "$X" -top "$Y" -width "$WIDTH" -height "$HEIGHT" |
+  pnmtopng >"$out"
+[ -s "$out" ] || { echo "no screenshot" >&2; exit 1; }
+echo "$out: ${WIDTH}x${HEIGHT}"
