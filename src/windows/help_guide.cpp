@@ -51,9 +51,9 @@ QString KeyboardSection() {
                "to the note; the tool-bar buttons \"Play chords lower keys\" and \"Play chords upper keys\" do "
                "the same for the two lower or the two upper key rows without Shift.");
   html += QStringLiteral("<h3>Two octaves and more (the usual layout)</h3>");
-  html += Para("Chromatic, like a piano: the bottom two rows play the lower octave and a half (white keys on "
-               "Z X C V B N M , . /, black keys on S D G H J L ;), the top two rows the upper two octaves "
-               "(white keys on Q W E R T Y U I O P [ ], black keys on the digits and =).");
+  html += Para("Chromatic, like a piano: the bottom two rows play from C to E' (white keys on "
+               "Z X C V B N M , . /, black keys on S D G H J L ;), the top two rows go on from C' to G#'' "
+               "(white keys on Q W E R T Y U I O P [ ], black keys on 2 3 5 6 7 9 0 = and \\).");
   html += QStringLiteral("<p><img src=\"%1\"></p>").arg(KeyboardImageUrl(0).toString());
   html += QStringLiteral("<h3>Four octaves (tool-bar button \"Keyboard Mode 2+ / 4+ Octaves\")</h3>");
   html += Para("White keys only, one octave per key row: Z, A, Q and 1 each start an octave higher than the "
