@@ -31,6 +31,7 @@ class HelpAboutTest : public QObject {
   void help_shortcutChanged_guideFollows();
   void help_content_layoutsTracksFormats();
   void layouts_noteLabels_followBothLayouts();
+  void layouts_widget_drawsWhatTheGuideShows();
   void search_findsHighlightsAndSteps();
   void search_noMatchOrEmpty_clearsHighlights();
   void web_items_openTheirPages_data();
@@ -126,6 +127,15 @@ void HelpAboutTest::layouts_noteLabels_followBothLayouts() {
                         {'S', KeyboardFourOctaves, "D'"},       {Vk::Capital, KeyboardFourOctaves, ""}};
   for (const Case& c : cases)
     QCOMPARE(TKeyboardLayoutView::NoteLabel(c.vk, c.mode), QString::fromLatin1(c.label));
+}
+
+void HelpAboutTest::layouts_widget_drawsWhatTheGuideShows() {
+  for (KeyboardMode mode : {KeyboardTwoOctaves, KeyboardFourOctaves}) {
+    TKeyboardLayoutView view(mode);
+    view.resize(view.sizeHint());
+    const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shot, TKeyboardLayoutView::Image(mode).convertToFormat(QImage::Format_RGB32));
+  }
 }
 
 void HelpAboutTest::search_findsHighlightsAndSteps() {

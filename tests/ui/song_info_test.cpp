@@ -13,12 +13,14 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "editing/genres.h"
 #include "exchange/midi_export.h"
 #include "main_window_rig.h"
+#include "windows/rich_text_file.h"
 #include "windows/song_info_form.h"
 
 using namespace varnel;
@@ -60,6 +62,8 @@ class SongInfoTest : public QObject {
   void loadFromFile_rtf_shownFormattedStoredPlain();
   void loadFromFile_missingOrCancelled_commentUnchanged();
   void rtf_damagedInput_readsWhatItCan();
+  void rtf_mutatedInput_neverFailsOrHangs();
+  void loadFromFile_tooLong_saysWhatHappens();
   void afterLoad_flagSet_showsAfterOpenAndEditCounts();
   void afterLoad_flagClearOrImport_showsNothing();
   void afterLoad_startArgument_showsAfterWindow();
@@ -340,6 +344,53 @@ void SongInfoTest::rtf_damagedInput_readsWhatItCan() {
   const QString text = form.CommentsBox()->toPlainText();
   QVERIFY2(text.startsWith(QStringLiteral("Start  more bold deep")), qPrintable(text));
   QVERIFY(dialogs.messages.isEmpty());
+}
+
+void SongInfoTest::rtf_mutatedInput_neverFailsOrHangs() {
+  const QByteArray seed =
+      "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+      "\\uc2 A\\u1078??{\\b\\i\\ul B\\'e0\\'e1}\\bin4 {}{}\\par\\cf7 C\\*\\x{\\pict 00ff}}";
+  const char alphabet[] = "{}\\'0123456789abcdefu-; ?*\n";
+  quint32 state = 12345;
+  const auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  QTextDocument document;
+  for (int round = 0; round < 2000; ++round) {
+    QByteArray input = seed;
+    for (int edits = int(next() % 6); edits >= 0; --edits) {
+      const int at = int(next() % quint32(input.size()));
+      switch (next() % 3) {
+        case 0: input[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
+        case 1: input.insert(at, alphabet[next() % (sizeof alphabet - 1)]); break;
+        default: input.remove(at, 1 + int(next() % 4)); break;
+      }
+    }
+    ReadRtf(input, document);
+  }
+  ReadRtf(seed, document);
+  QVERIFY2(document.toPlainText().startsWith(QStringLiteral("A\u0436B\u0430\u0431")), qPrintable(document.toPlainText()));
+}
+
+void SongInfoTest::loadFromFile_tooLong_saysWhatHappens() {
+  QTemporaryDir dir;
+  RecordingDialogs dialogs;
+  TfrmSongInfo form(dialogs);
+  TVNSongTag tag;
+  tag.Comments = "before";
+  form.Fill(tag);
+  // Longer than a song keeps: shown, with a word that the end is lost on saving.
+  const QString longer = dir.filePath("long.txt");
+  WriteFile(longer, QByteArray(70000, 'x'));
+  QVERIFY(form.LoadCommentFile(longer));
+  QCOMPARE(form.CommentsBox()->toPlainText().size(), 70000);
+  QCOMPARE(dialogs.messages.size(), 1);
+  QVERIFY(dialogs.messages[0].contains(QStringLiteral("65535")));
+  // Far too large to be a comment: refused, the comment stays.
+  form.Fill(tag);
+  const QString huge = dir.filePath("huge.txt");
+  WriteFile(huge, QByteArray(int(TfrmSongInfo::MaxCommentFileBytes) + 1, 'y'));
+  QVERIFY(!form.LoadCommentFile(huge));
+  QCOMPARE(form.CommentsBox()->toPlainText(), QStringLiteral("before"));
+  QCOMPARE(dialogs.messages.last(), QStringLiteral("The file is too large for the song comments: ") + huge);
 }
 
 void SongInfoTest::afterLoad_flagSet_showsAfterOpenAndEditCounts() {
