@@ -30,7 +30,7 @@ QByteArray ReadAll(const QString& path) {
 }
 
 // Writes `bytes` to `path` unless it already holds exactly them; true when written.
-bool WriteIfDifferent(const QString& path, const QByteArray& bytes) {
+[[maybe_unused]] bool WriteIfDifferent(const QString& path, const QByteArray& bytes) {
   if (QFileInfo::exists(path) && ReadAll(path) == bytes) return false;
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
   QSaveFile file(path);
@@ -39,7 +39,7 @@ bool WriteIfDifferent(const QString& path, const QByteArray& bytes) {
   return file.commit();
 }
 
-bool RemoveFile(const QString& path) { return QFileInfo::exists(path) && QFile::remove(path); }
+[[maybe_unused]] bool RemoveFile(const QString& path) { return QFileInfo::exists(path) && QFile::remove(path); }
 
 // Desktop-file strings escape backslashes once more on top of the Exec quoting.
 QString EscapeDesktopString(const QString& text) {
