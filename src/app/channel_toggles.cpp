@@ -41,6 +41,7 @@ void TChannelToggles::AddTrackLabel() {
   Toggle toggle{new QFrame(this), new QLabel(QString::number(index + 1), this), 1, false};
   toggle.square->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   toggle.square->setAutoFillBackground(true);
+  toggle.square->setBackgroundRole(QPalette::Window);  // in a tool bar it would fill with the button colour
   toggle.label->setFont(QFont(QStringLiteral("Arial")));
   for (QWidget* part : {static_cast<QWidget*>(toggle.square), static_cast<QWidget*>(toggle.label)}) {
     part->setProperty(ChannelProperty, index);

@@ -44,6 +44,7 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
     s.offBeat = Rgb(0x000000);
     s.panel = buttonFace;
     s.fieldEdit = window;
+    s.fieldText = windowText;
     s.bottomDock = buttonFace;
     s.piano = buttonFace;
     s.titleTop = Rgb(0x4174AB);
@@ -52,6 +53,7 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
     s.menuBottom = Rgb(0xD6D2CB);
     s.icons = StandardIcons;
     s.panelText = windowText;
+    s.barText = windowText;
     s.panelFont = {QStringLiteral("MS Sans Serif"), 8, false};
     s.togglesText = windowText;
     s.menuText = windowText;
@@ -89,6 +91,7 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
   s.offBeat = Rgb(0xFFFFFF);
   s.panel = blue ? Rgb(0xA4BFDD) : buttonFace;
   s.fieldEdit = Rgb(0x4174AB);
+  s.fieldText = Rgb(0xFFFFFF);
   s.bottomDock = Rgb(0x315580);
   s.piano = Rgb(0x315580);
   s.titleTop = Rgb(0x203040);
@@ -99,8 +102,9 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
   s.commonBarHeight = blue ? 25 : 0;
   s.playStopPictures = blue;
   s.panelText = Rgb(0xFFFFFF);
+  s.barText = blue ? Rgb(0xFFFFFF) : windowText;
   s.panelFont = {QStringLiteral("Tahoma"), 9, true};
-  s.editCaptionText = Rgb(0xFFFFFF);
+  s.editCaptionText = s.barText;
   s.editCaptionFont = SchemeFont{QStringLiteral("Tahoma"), 9, true};
   s.togglesText = Rgb(0xFFFFFF);
   s.menuText = Rgb(0xE0E0E0);

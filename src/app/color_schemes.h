@@ -36,6 +36,7 @@ struct ColorScheme {
   QColor beat, offBeat;  // the play counter on rows that are / are not multiples of the rows per beat
   QColor panel;          // properties bar, channels bar, channel bar, common toolbar, numeric fields
   QColor fieldEdit;      // the numbers of the numeric fields and the lists
+  QColor fieldText;      // their text
   QColor bottomDock;
   QColor piano;
   QColor titleTop, titleBottom;  // title panel gradient
@@ -45,6 +46,8 @@ struct ColorScheme {
   bool playStopPictures = false;
   // Properties bar, channel bar, channel properties panel, template frame.
   QColor panelText;
+  // The text on the bars themselves: white only where the bars are blue, so that it stays readable.
+  QColor barText;
   SchemeFont panelFont;
   // The edit toolbar captions; the default scheme leaves them alone.
   std::optional<QColor> editCaptionText;

@@ -35,15 +35,13 @@ namespace varnel {
 
 namespace {
 
-// Background, and text when given; nothing is filled for a widget that paints its own.
+// Background, and text when given. Widgets inside a tool bar fill with the button colour.
 void Fill(QWidget* widget, const QColor& background, const std::optional<QColor>& text = std::nullopt) {
   if (!widget) return;
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, background);
-  if (text) {
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-      palette.setColor(role, *text);
-  }
+  palette.setColor(widget->backgroundRole(), background);
+  if (text) palette.setColor(QPalette::WindowText, *text);
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }
@@ -59,8 +57,8 @@ void Edit(QWidget* widget, const QColor& face, const QColor& text) {
   widget->setPalette(palette);
 }
 
-void Field(NumberField* field, const QColor& panel, const QColor& edit, const QColor& text) {
-  Fill(field, panel, text);
+void Field(NumberField* field, const QColor& panel, const QColor& label, const QColor& edit, const QColor& text) {
+  Fill(field, panel, label);
   Edit(field->SpinBox(), edit, text);
 }
 
@@ -165,12 +163,13 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
 
   // The bars, their numeric fields and lists.
   Fill(commands_->CommonBar, s.panel);
-  Fill(props_, s.panel, s.panelText);
-  Fill(channelBar_, s.panel, s.panelText);
+  Fill(props_, s.panel, s.barText);
+  Fill(channelBar_, s.panel, s.barText);
   for (QToolBar* bar : {static_cast<QToolBar*>(props_), channelBar_})
-    for (NumberField* field : bar->findChildren<NumberField*>()) Field(field, s.panel, s.fieldEdit, s.panelText);
+    for (NumberField* field : bar->findChildren<NumberField*>())
+      Field(field, s.panel, s.barText, s.fieldEdit, s.fieldText);
   for (QComboBox* list : {props_->KeyTone, props_->KeyType, channelBarWidget_->MidiChannel, channelBarWidget_->Program})
-    Edit(list, s.fieldEdit, s.panelText);
+    Edit(list, s.fieldEdit, s.fieldText);
   channelBarWidget_->SetSliderVisible(s.channelBarSlider);
   const QList<QLabel*> captions = commands_->EditBar->findChildren<QLabel*>();
   for (QLabel* caption : captions) {
@@ -195,9 +194,10 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
   for (QLabel* label : midiProps_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
     if (label->text() == QLatin1String("MIDI Channel Properties")) Fill(label, s.propsGroups, s.panelText);
   midiProps_->SetSlidersVisible(s.propsSliders);
+  Edit(midiProps_->MidiChannelList, s.fieldEdit, s.fieldText);
   Fill(addFrame_, s.templateFrame, s.panelText);
-  Field(addFrame_->udLen, s.templateLenField, s.templateLenEdit, s.panelText);
-  Edit(addFrame_->ComboBox1, s.fieldEdit, s.panelText);
+  Field(addFrame_->udLen, s.templateLenField, s.panelText, s.templateLenEdit, s.fieldText);
+  Edit(addFrame_->ComboBox1, s.fieldEdit, s.fieldText);
   if (s.fillDialog) Fill(fillForm_, *s.fillDialog, s.panelText);
   else fillForm_->setPalette(QPalette());
 
