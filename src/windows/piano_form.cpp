@@ -94,6 +94,8 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
   connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) {
     if (applying_) return;
     docked_ = !floating;
+    // The base octave follows at once; the size stays as it is while the user drags.
+    ApplyBaseOctave();
     emit dockedChanged(docked_);
   });
   SetZoom(DefaultZoom);
@@ -148,19 +150,23 @@ void TPianoForm::SetZoom(int index) {
   keys_->SetPanelsHeight(z.height);
   keys_->SetPanelsWidth(z.pitch);
   keys_->UpdateLabelsPos(z.pitch);
-  baseOctave_ = docked_ ? z.dockedBase : 0;
   zoom_ = index;
-  // The MIDI input places incoming notes by the same base octave.
-  frame_.Options().pianoBaseOctave = baseOctave_;
-  ColorKeyRange();
-  ShowHints(hints_);
-  SetOctaveLabels(song_.Octave);
+  ApplyBaseOctave();
   for (int i = 0; i < ZoomCount; ++i) {
     QFont font = zoomLabels_[size_t(i)]->font();
     font.setBold(i == index);
     zoomLabels_[size_t(i)]->setFont(font);
   }
   FitHeight();
+}
+
+void TPianoForm::ApplyBaseOctave() {
+  baseOctave_ = docked_ ? Zooms[zoom_].dockedBase : 0;
+  // The MIDI input places incoming notes by the same base octave.
+  frame_.Options().pianoBaseOctave = baseOctave_;
+  ColorKeyRange();
+  ShowHints(hints_);
+  SetOctaveLabels(song_.Octave);
 }
 
 // The dock area (or the floating window) is as high as the keys with their labels and scroll bar.

@@ -81,6 +81,7 @@ class TPianoForm : public QDockWidget {
   void FormKeyUp(QKeyEvent* event);
   int KeyboardSpan() const;  // the highest note offset of the computer keyboard's layout
   int NoteKeyOf(QKeyEvent* event) const;  // the piano key a typed note key lights, -1 for none
+  void ApplyBaseOctave();  // from the zoom and the docked state; hints, colours and labels follow
   void FitHeight();
   void RememberFloating();
   QRect DefaultFloatingGeometry() const;

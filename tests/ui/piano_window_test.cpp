@@ -81,6 +81,7 @@ class PianoWindowTest : public QObject {
   void playDisplay_showsRowNotes_stopReleases();
   void command_togglesAndCloseUnchecks();
   void docking_roundTrip_keepsFloatingBoundsThroughSettings();
+  void settings_damagedValues_keepDefaults();
 };
 
 void PianoWindowTest::start_visibleDockedAtBottom_commandChecked() {
@@ -96,6 +97,12 @@ void PianoWindowTest::start_visibleDockedAtBottom_commandChecked() {
   QCOMPARE(rig.window->Frame()->Options().pianoBaseOctave, 2);
   // The dock area is as high as the keys with their labels: all of a white key shows.
   QVERIFY(Piano(rig).widget()->height() >= 113 + TPianoKeys::LabelStripHeight);
+
+  // Dragged out by the user: "Docked piano" follows, and the keyboard starts on key 0.
+  Piano(rig).setFloating(true);
+  QVERIFY(!rig.window->OptionsForm()->DockedPiano->isChecked());
+  QCOMPARE(Piano(rig).PianoBaseOctave(), 0);
+  QCOMPARE(rig.window->Frame()->Options().pianoBaseOctave, 0);
 }
 
 void PianoWindowTest::zoom_sizesAndBaseOctave_data() {
@@ -464,12 +471,15 @@ void PianoWindowTest::docking_roundTrip_keepsFloatingBoundsThroughSettings() {
     WindowRig rig({}, folder.path());
     QVERIFY(!rig.window->OptionsForm()->DockedPiano->isChecked());
     QVERIFY(Piano(rig).isFloating());
+    QCOMPARE(Piano(rig).PianoBaseOctave(), 0);
     QVERIFY(Piano(rig).isVisible());
     QCOMPARE(Piano(rig).PianoZoom(), 3);
     QCOMPARE(Piano(rig).geometry(), floated);
     // Docked by the user (dragged home): the option follows and the next start docks.
     Piano(rig).setFloating(false);
     QVERIFY(rig.window->OptionsForm()->DockedPiano->isChecked());
+    QCOMPARE(Piano(rig).PianoBaseOctave(), 1);
+    QCOMPARE(rig.window->Frame()->Options().pianoBaseOctave, 1);
     rig.Trigger("Piano");  // hidden at close
     QVERIFY(rig.window->close());
   }
@@ -483,6 +493,33 @@ void PianoWindowTest::docking_roundTrip_keepsFloatingBoundsThroughSettings() {
     QVERIFY(Piano(rig).isVisible());
     QCOMPARE(rig.window->dockWidgetArea(&Piano(rig)), Qt::BottomDockWidgetArea);
   }
+}
+
+void PianoWindowTest::settings_damagedValues_keepDefaults() {
+  QTemporaryDir folder;
+  {
+    Settings::UseFolder(folder.path());
+    Settings s;
+    s.Write(Settings::DockedPiano, false);
+    s.Write(Settings::PianoSize, 9);
+    s.Write(Settings::PianoFormLeft, 50);
+    s.Write(Settings::PianoFormTop, 60);
+    s.Write(Settings::PianoFormWidth, -5);
+    s.Write(Settings::PianoFormHeight, 100);
+    s.Write(Settings::PianoLeft, -40000);
+    s.Write(Settings::PianoTop, -40000);
+    s.Write(Settings::PianoVisible, false);
+  }
+  WindowRig rig({}, folder.path());
+  QCOMPARE(Piano(rig).PianoZoom(), 2);
+  QVERIFY(Piano(rig).isFloating());
+  QVERIFY(!Piano(rig).isVisible());
+  QVERIFY(!rig.window->Action("Piano")->isChecked());
+  rig.Trigger("Piano");
+  // Neither a width below 1 nor a place on no screen is taken: the window floats where it shows.
+  const QRect bounds = Piano(rig).geometry();
+  QVERIFY(bounds.width() > 100);
+  QVERIFY(bounds.left() > -1000 && bounds.top() > -1000);
 }
 
 QTEST_MAIN(PianoWindowTest)
