@@ -14,7 +14,7 @@
 namespace varnel {
 
 // How early a message should reach the queue: the row clock's wake-up latency, with room to spare.
-inline constexpr std::chrono::nanoseconds AlsaScheduleMargin = std::chrono::milliseconds(3);
+inline constexpr std::chrono::nanoseconds AlsaScheduleMargin = std::chrono::milliseconds(8);
 
 // The sequencer, reduced to what the output does with it. Times are the queue's real time in
 // nanoseconds since the queue started.
@@ -51,6 +51,7 @@ class AlsaSeqOutput final : public MidiOutput {
   std::chrono::nanoseconds Lead() const override;
   void SetLatencyOffset(std::chrono::nanoseconds offset) override;
   void CancelAfter(MidiTime after) override;
+  bool HoldsMessages() const override { return true; }
 
   // The queue is started on a clock of its own: its offset from MidiClock is measured again after
   // this long, so that a drift never adds up.

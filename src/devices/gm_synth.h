@@ -67,6 +67,7 @@ class EmbeddedSynthOutput final : public MidiOutput {
   std::chrono::nanoseconds Lead() const override;
   void SetLatencyOffset(std::chrono::nanoseconds offset) override;
   void CancelAfter(MidiTime after) override;
+  bool HoldsMessages() const override { return true; }
   // The synth's rate, which is the audio output's.
   double SampleRate() const { return synth_->SampleRate(); }
 
@@ -81,6 +82,6 @@ class EmbeddedSynthOutput final : public MidiOutput {
 };
 
 // How early a message should reach the embedded synth (the row clock's wake-up latency and more).
-inline constexpr std::chrono::nanoseconds SynthScheduleMargin = std::chrono::milliseconds(3);
+inline constexpr std::chrono::nanoseconds SynthScheduleMargin = std::chrono::milliseconds(8);
 
 }  // namespace varnel

@@ -18,8 +18,9 @@
 namespace varnel {
 
 // How early a message should reach a JACK output: the row clock's wake-up latency, with room for
-// the odd late wake-up of a loaded machine.
-inline constexpr std::chrono::nanoseconds JackScheduleMargin = std::chrono::milliseconds(3);
+// the stalls of a loaded (or virtual) machine, which reach several milliseconds. Only the row is
+// worked out earlier; it still sounds at its time plus one period, and a stop withdraws it.
+inline constexpr std::chrono::nanoseconds JackScheduleMargin = std::chrono::milliseconds(8);
 
 // The MIDI ports of the current JACK server that Varnel can send to (destinations) or receive
 // from, by full name ("client:port"), in the server's order. Nothing when no server runs.
@@ -36,6 +37,7 @@ class JackMidiOutput final : public MidiOutput {
   std::chrono::nanoseconds Lead() const override;
   void SetLatencyOffset(std::chrono::nanoseconds offset) override;
   void CancelAfter(MidiTime after) override;
+  bool HoldsMessages() const override { return true; }
   double ClockRatio() const override;  // of the server's sample clock, measured as it runs
 
   std::string PortName() const;  // Varnel's port, full name

@@ -127,7 +127,11 @@ double MidiDevices::OutputClockRatio() const {
 
 void MidiDevices::CancelPending(MidiTime after) {
   std::scoped_lock lock(outputMutex_);
-  if (output_) output_->CancelAfter(after);
+  if (!output_) return;
+  if (after == SendNow) after = MidiClock::now();
+  output_->CancelAfter(after);
+  // A withdrawn note-off leaves its note sounding: the release that follows must end it.
+  if (output_->HoldsMessages()) sounding_.Withdraw(after);
 }
 
 bool MidiDevices::OpenMidiIn(int deviceId) {

@@ -53,6 +53,8 @@ class MidiOutput {
   // Withdraws the messages sent so far that have not gone out yet and whose time is later than
   // `after`: what a stop must not let sound. Messages sent afterwards are not affected.
   virtual void CancelAfter(MidiTime after) { (void)after; }
+  // Whether the output keeps messages until their time (so CancelAfter may withdraw some).
+  virtual bool HoldsMessages() const { return false; }
   // How long one second of the device's sample clock lasts on MidiClock (1: the same clock). An
   // output that places messages on its frames measures it; the row clock stretches its rows by it,
   // so that rows lie a whole number of the device's frames apart and clocks between them too.

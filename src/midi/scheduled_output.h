@@ -22,6 +22,7 @@ class ScheduledOutput final : public MidiOutput {
 
   void Send(const ShortMessage& message, MidiTime when) override;
   void CancelAfter(MidiTime after) override;
+  bool HoldsMessages() const override { return true; }
   size_t Waiting() const;
 
  private:

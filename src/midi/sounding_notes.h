@@ -34,6 +34,10 @@ class SoundingNotes {
 
   // Forgets the notes of a channel (-1: all), when the output they sounded on has gone.
   void Clear(int channel);
+  // The output has withdrawn the messages later than `after` unplayed. What a key sounds then is
+  // what it sounded before those: unknown here, so every key with a withdrawn note-on or note-off
+  // counts as sounding from `after` (a note-off too many does no harm; one too few hangs a note).
+  void Withdraw(MidiTime after);
 
  private:
   int64_t StartNs(int channel, int note) const {
@@ -41,6 +45,7 @@ class SoundingNotes {
   }
 
   std::array<int64_t, 16 * 128> start_;  // -1: not sounding
+  std::array<int64_t, 16 * 128> last_;   // the time of the key's last note-on or note-off; -1: none
 };
 
 }  // namespace varnel

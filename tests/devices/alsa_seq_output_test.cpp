@@ -88,9 +88,10 @@ TEST_F(AlsaSeqOutputTest, BeforeTheQueueStarted_ScheduledAtZero) {
 
 TEST_F(AlsaSeqOutputTest, LatencyOffset_MovesEveryMessageAndNegativeOnesRaiseTheLead) {
   struct Case {
-    std::chrono::milliseconds offset, lead;
+    std::chrono::milliseconds offset;
+    std::chrono::nanoseconds lead;
   };
-  const Case cases[] = {{0ms, 3ms}, {25ms, 3ms}, {-25ms, 28ms}};
+  const Case cases[] = {{0ms, AlsaScheduleMargin}, {25ms, AlsaScheduleMargin}, {-25ms, AlsaScheduleMargin + 25ms}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.offset.count()) + " ms");
     output->SetLatencyOffset(c.offset);

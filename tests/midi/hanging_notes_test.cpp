@@ -182,5 +182,86 @@ TEST_F(HangingNotesTest, NoteGivenForLater_IsEndedAfterItStarts) {
   }
 }
 
+// An output that holds messages for their time and can withdraw them, as JACK's and the synth's do.
+class HoldingOutput final : public MidiOutput {
+ public:
+  struct Item {
+    ShortMessage message;
+    MidiTime when;
+    bool withdrawn = false;
+  };
+  explicit HoldingOutput(std::vector<Item>& items) : items_(items) {}
+  void Send(const ShortMessage& message, MidiTime when) override { items_.push_back({message, when}); }
+  void CancelAfter(MidiTime after) override {
+    for (Item& item : items_)
+      if (item.when != SendNow && item.when > after) item.withdrawn = true;
+  }
+  bool HoldsMessages() const override { return true; }
+
+ private:
+  std::vector<Item>& items_;
+};
+
+class HoldingBackend final : public MidiBackend {
+ public:
+  std::vector<std::string> OutputNames() override { return {"Holding"}; }
+  std::vector<std::string> InputNames() override { return {}; }
+  std::unique_ptr<MidiOutput> OpenOutput(int, int& result) override {
+    result = 0;
+    return std::make_unique<HoldingOutput>(items);
+  }
+  std::unique_ptr<MidiInput> OpenInput(int, MidiInputHandler, int& result) override {
+    result = 1;
+    return nullptr;
+  }
+  std::vector<HoldingOutput::Item> items;
+};
+
+TEST(HangingNotesWithdrawn, StopBeforeTheRowAhead_EndsWhatStillSoundsOnTheDevice) {
+  // The row clock has handed over the next row: 60 is released and struck again, 62 released, 64
+  // started. A stop withdraws that row; on the device 60 and 62 still sound from the row before.
+  TVNSong song;
+  HoldingBackend backend;
+  MidiDevices devices(backend, song);
+  ASSERT_TRUE(devices.OpenMidiOut(0));
+  const MidiTime before = MidiClock::now() - std::chrono::milliseconds(10);
+  const MidiTime ahead = MidiClock::now() + std::chrono::hours(1);
+  devices.NoteOn(0, 60, 100, before);
+  devices.NoteOn(0, 62, 100, before);
+  devices.NoteOff(0, 60, 0, ahead);
+  devices.NoteOn(0, 60, 100, ahead);
+  devices.NoteOff(0, 62, 0, ahead);
+  devices.NoteOn(0, 64, 100, ahead);
+  const size_t handedOver = backend.items.size();
+
+  devices.CancelPending(SendNow);
+  devices.AllNotesOff(0);
+  for (size_t i = 0; i < handedOver; ++i)
+    EXPECT_EQ(backend.items[i].withdrawn, backend.items[i].when == ahead) << "message " << i;
+  Messages after;
+  for (size_t i = handedOver; i < backend.items.size(); ++i) {
+    after.push_back(HexBytes(backend.items[i].message));
+    EXPECT_EQ(backend.items[i].when, SendNow);
+    EXPECT_FALSE(backend.items[i].withdrawn);
+  }
+  // 64 never started; its note-off is one too many, which no synth minds.
+  EXPECT_EQ(after, (Messages{"80 3C 00", "80 3E 00", "80 40 00", "B0 7B 00"}));
+  EXPECT_EQ(devices.SoundingNoteCount(), 0);
+}
+
+TEST(HangingNotesWithdrawn, NothingWithdrawn_SoundingNotesUnchanged) {
+  TVNSong song;
+  HoldingBackend backend;
+  MidiDevices devices(backend, song);
+  ASSERT_TRUE(devices.OpenMidiOut(0));
+  const MidiTime before = MidiClock::now() - std::chrono::milliseconds(10);
+  devices.NoteOn(3, 50, 100, before);
+  devices.NoteOn(3, 51, 100, before);
+  devices.NoteOff(3, 51, 0, before);
+  devices.CancelPending(SendNow);
+  EXPECT_EQ(devices.SoundingNoteCount(3), 1);
+  EXPECT_EQ(devices.SoundingNoteCount(), 1);
+}
+
 }  // namespace
 }  // namespace varnel

@@ -3,6 +3,7 @@
 // Song Position Pointer around the rows, on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,71 @@ TEST(OutputOptions, Engine_RunsTheRowClockAheadAndWithdrawsWhatAStopMustNotPlay)
   for (const MidiTime cancel : backend.log.cancels) {
     EXPECT_GE(cancel, before);
     EXPECT_LE(cancel, MidiClock::now());
+  }
+}
+
+// An output whose sample clock runs slow against MidiClock, as a JACK server's may.
+class SlowClockOutput final : public MidiOutput {
+ public:
+  explicit SlowClockOutput(MidiRecorder& recorder, double ratio) : recorder_(recorder), ratio_(ratio) {}
+  void Send(const ShortMessage& message, MidiTime when) override { recorder_.Record(message, when); }
+  double ClockRatio() const override { return ratio_; }
+
+ private:
+  MidiRecorder& recorder_;
+  double ratio_;
+};
+
+class SlowClockBackend final : public MidiBackend {
+ public:
+  explicit SlowClockBackend(double ratio) : ratio_(ratio) {}
+  std::vector<std::string> OutputNames() override { return {"Slow"}; }
+  std::vector<std::string> InputNames() override { return {}; }
+  std::unique_ptr<MidiOutput> OpenOutput(int, int& result) override {
+    result = 0;
+    return std::make_unique<SlowClockOutput>(recorder, ratio_);
+  }
+  std::unique_ptr<MidiInput> OpenInput(int, MidiInputHandler, int& result) override {
+    result = 1;
+    return nullptr;
+  }
+  MidiRecorder recorder;
+
+ private:
+  double ratio_;
+};
+
+TEST(OutputClockRatio, RowsAndClocksStretchToTheOutputsSampleClock) {
+  struct Case {
+    double ratio;
+    int spd;
+  };
+  for (const Case c : {Case{1.0, 4}, Case{1.0036, 4}, Case{0.9991, 5}, Case{1.5, 4}}) {
+    SCOPED_TRACE(testing::Message() << "ratio " << c.ratio << ", SPD " << c.spd);
+    TVNSong song;
+    song.Reset(1, 16, true);
+    song.StoreCell(0, 0, 0, 60);
+    song.SPD = uint8_t(c.spd);
+    SlowClockBackend backend(c.ratio);
+    MidiDevices devices(backend, song);
+    devices.GetMidiOutDevices();
+    devices.SetOutputOptions("Slow", {true, 0});
+    ASSERT_TRUE(devices.OpenMidiOut(0));
+    ManualRowClock clock;
+    PlaybackEngine engine(song, devices, clock);
+    engine.PlayPause();
+    const nanoseconds exact = RowPeriodFor(song.BPM, song.SPD);
+    // A ratio far from any sound card's (a broken measurement) leaves the tempo alone.
+    const double applied = c.ratio > 0.9 && c.ratio < 1.1 ? c.ratio : 1.0;
+    const nanoseconds stretched(std::llround(double(exact.count()) * applied));
+    EXPECT_EQ(clock.Period(), stretched);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(clock.Advance());
+    std::vector<MidiTime> clocks;
+    for (const auto& e : backend.recorder.Events())
+      if (e.message.bytes[0] == 0xF8) clocks.push_back(e.when);
+    ASSERT_EQ(clocks.size(), size_t(10 * 24 / c.spd));
+    for (size_t i = 1; i < clocks.size(); ++i)
+      EXPECT_LE(std::abs((clocks[i] - clocks[0] - stretched * int(i) * c.spd / 24).count()), 2) << "clock " << i;
   }
 }
 
