@@ -3,9 +3,12 @@
 // marks, the stored scheme and font across a restart, and the title bar's window gestures.
 #include <QActionGroup>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSpinBox>
 #include <QPainter>
 #include <QToolButton>
 #include <QWindow>
@@ -14,6 +17,8 @@
 #include "app/channel_toggles.h"
 #include "app/color_schemes.h"
 #include "app/custom_title_bar.h"
+#include "app/fill_dialog.h"
+#include "app/main_window_menus.h"
 #include "app/midi_props_frame.h"
 #include "app/options_dialog.h"
 #include "app/template_frame.h"
@@ -42,7 +47,7 @@ void ShowPlayedRow(WindowRig& rig, int row) {
   rig.window->UpdatePlayCounter();
 }
 
-QStringList Checked(WindowRig& rig) {
+QStringList CheckedSchemes(WindowRig& rig) {
   QStringList keys;
   for (const char* key : {"Scheme0", "Scheme1", "Scheme2"})
     if (rig.window->Action(key)->isChecked()) keys << key;
@@ -86,6 +91,7 @@ class ColorSchemesTest : public QObject {
   void blue_gridSlots_valueByValue();
   void schemes_togglesCounterAndPanels_followScheme_data();
   void schemes_togglesCounterAndPanels_followScheme();
+  void blue_panelsAndFonts();
   void blue_chosenTwice_secondChoiceChangesNothing();
   void font_redChosen_notesRed_defaultRestoresSchemeFont();
   void font_cancelled_changesNothing();
@@ -143,7 +149,7 @@ void ColorSchemesTest::blue_gridSlots_valueByValue() {
   // The cells were measured again for the new font.
   QCOMPARE(g1.ColWidth(1) >= QFontMetrics(g1.font()).horizontalAdvance("C#0") + 10, true);
 
-  QCOMPARE(Checked(rig), QStringList{key});
+  QCOMPARE(CheckedSchemes(rig), QStringList{key});
   QCOMPARE(rig.window->Scheme(), key == "Scheme1" ? 1 : 2);
 }
 
@@ -184,6 +190,9 @@ void ColorSchemesTest::schemes_togglesCounterAndPanels_followScheme() {
 
   QCOMPARE(SquareColor(rig, 0), on);
   QCOMPARE(SquareColor(rig, 1), off);
+  // What is drawn, not only what is set: the squares sit in a tool bar.
+  const QImage square = rig.window->Toggles()->Square(0)->grab().toImage();
+  QCOMPARE(QColor(square.pixel(square.width() / 2, square.height() / 2)), on);
   QCOMPARE(LabelColor(rig, 0), numbers);
   // A toggle lit by a note start takes colour 2.
   rig.window->Toggles()->ChannelDraw(0, 1, true);
@@ -204,6 +213,50 @@ void ColorSchemesTest::schemes_togglesCounterAndPanels_followScheme() {
   QCOMPARE(rig.window->MidiProps()->SlidersVisible(), key != "Scheme0");
 }
 
+void ColorSchemesTest::blue_panelsAndFonts() {
+  WindowRig rig;
+  rig.Trigger("Scheme1");
+  const auto window = [](QWidget* w) { return w->palette().color(QPalette::Window); };
+  const auto text = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
+  TMIDIPropsFrame* props = rig.window->MidiProps();
+  QCOMPARE(window(props), Hex(0x4174AB));
+  for (QGroupBox* group : props->findChildren<QGroupBox*>()) QCOMPARE(window(group), Hex(0xA4BFDD));
+  QCOMPARE(props->font().family(), QStringLiteral("Tahoma"));
+  QCOMPARE(props->font().pointSize(), 9);
+  QVERIFY(props->font().bold());
+  TAddFrame* templates = rig.window->AddFrame();
+  QCOMPARE(window(templates), Hex(0xA4BFDD));
+  QCOMPARE(templates->udLen->SpinBox()->palette().color(QPalette::Base), Hex(0x4174AB));
+  QCOMPARE(window(templates->udLen), Hex(0xA4BFDD));
+  QCOMPARE(window(rig.window->FillForm()), Hex(0x4174AB));
+  QCOMPARE(rig.Props().Bpm->SpinBox()->palette().color(QPalette::Base), Hex(0x4174AB));
+  QCOMPARE(rig.Props().KeyTone->palette().color(QPalette::Base), Hex(0x4174AB));
+  QCOMPARE(text(&rig.Props()), Hex(0xFFFFFF));
+  QCOMPARE(rig.Props().font().family(), QStringLiteral("Tahoma"));
+  QLabel* selection = nullptr;
+  for (QLabel* label : rig.window->Commands().EditBar->findChildren<QLabel*>())
+    if (label->text() == QLatin1String("Selection: ")) selection = label;
+  QVERIFY(selection);
+  QCOMPARE(text(selection), Hex(0xFFFFFF));
+  QVERIFY(selection->font().bold());
+  QCOMPARE(rig.window->Commands().CommonBar->iconSize(), QSize(16, 16));
+  QCOMPARE(rig.window->Commands().CommonBar->height(), 25);
+
+  rig.Trigger("Scheme2");
+  QCOMPARE(rig.window->Commands().CommonBar->iconSize(), QSize(32, 32));
+  QCOMPARE(rig.window->TitleBar()->Caption->font().family(), QStringLiteral("Impact"));
+  QCOMPARE(rig.window->TitleBar()->Caption->font().pointSize(), 12);
+
+  // Back to the default: the panels take the system colours again, the captions their own look.
+  rig.Trigger("Scheme0");
+  QCOMPARE(window(props), QApplication::palette().color(QPalette::Button));
+  QCOMPARE(window(templates), QApplication::palette().color(QPalette::Button));
+  QCOMPARE(text(selection), QApplication::palette().color(QPalette::WindowText));
+  QVERIFY(!selection->font().bold());
+  QCOMPARE(rig.Props().font().family(), QStringLiteral("MS Sans Serif"));
+  QVERIFY(!props->SlidersVisible());
+}
+
 void ColorSchemesTest::blue_chosenTwice_secondChoiceChangesNothing() {
   WindowRig rig;
   FontAnswer answer{QFont("Courier New", 13), Hex(0xFF0000)};
@@ -214,11 +267,11 @@ void ColorSchemesTest::blue_chosenTwice_secondChoiceChangesNothing() {
   rig.Trigger("Scheme1");
   QCOMPARE(rig.G1().Colors(), colors);
   QCOMPARE(rig.G1().font().pointSize(), 13);
-  QCOMPARE(Checked(rig), QStringList{"Scheme1"});
+  QCOMPARE(CheckedSchemes(rig), QStringList{"Scheme1"});
   // The check mark of the scheme in use stays however often it is chosen.
   rig.Trigger("Scheme0");
   rig.Trigger("Scheme0");
-  QCOMPARE(Checked(rig), QStringList{"Scheme0"});
+  QCOMPARE(CheckedSchemes(rig), QStringList{"Scheme0"});
 }
 
 void ColorSchemesTest::font_redChosen_notesRed_defaultRestoresSchemeFont() {
@@ -280,7 +333,7 @@ void ColorSchemesTest::settings_storedFontWinsOverStoredScheme() {
 
   WindowRig rig({}, folder.path());
   QCOMPARE(rig.window->Scheme(), 2);
-  QCOMPARE(Checked(rig), QStringList{"Scheme2"});
+  QCOMPARE(CheckedSchemes(rig), QStringList{"Scheme2"});
   QCOMPARE(rig.G1().Colors()[C::CellColor], Hex(0x4174AB));
   QCOMPARE(SquareColor(rig, 0), Hex(0x4174AB));
   // The scheme's "Arial" 8 came first; the stored font replaced it.
@@ -301,7 +354,7 @@ void ColorSchemesTest::settings_unknownScheme_staysDefaultAndIsWrittenAsDefault(
   {
     WindowRig rig({}, folder.path());
     QCOMPARE(rig.window->Scheme(), 0);
-    QCOMPARE(Checked(rig), QStringList{"Scheme0"});
+    QCOMPARE(CheckedSchemes(rig), QStringList{"Scheme0"});
     QCOMPARE(rig.window->GridFontSize(), 9);
     QVERIFY(rig.window->close());
   }
@@ -457,6 +510,15 @@ void ColorSchemesTest::customMenu_captionButtons() {
   QTRY_VERIFY(rig.window->isMinimized());
   rig.window->showNormal();
   QTRY_VERIFY(!rig.window->isMinimized());
+  // A right click on a caption button offers the recent files.
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 3), bar->CloseButton->mapToGlobal(QPoint(3, 3)));
+  QCoreApplication::sendEvent(bar->CloseButton, &menu);
+  QMenu* recent = nullptr;  // the Open button's drop-down
+  for (QToolButton* button : rig.window->Commands().CommonBar->findChildren<QToolButton*>())
+    if (button->defaultAction() == rig.window->Action("Open")) recent = button->menu();
+  QVERIFY(recent);
+  QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(recent));
+  recent->close();
   // Close is "E&xit": the song is unmodified, so the window goes.
   rig.Song().Modified = false;
   bar->CloseButton->click();
