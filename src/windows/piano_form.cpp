@@ -234,6 +234,7 @@ void TPianoForm::closeEvent(QCloseEvent* event) {
 void TPianoForm::KeyMouseDown(int note) {
   keys_->PressKey(note);
   mouseOffset_ = note - 12 * baseOctave_;
+  mouseOctave_ = song_.Octave;
   TMyGrid2* grid = frame_.Grid1();
   const int track = grid->Col() - 1;
   const int written = mouseOffset_ + 12 * song_.Octave;
@@ -248,7 +249,7 @@ void TPianoForm::KeyMouseDown(int note) {
 
 void TPianoForm::KeyMouseUp(int note) {
   keys_->ReleaseKey(note);
-  frame_.EditorEndNote(-1, -1, false, mouseOffset_);
+  frame_.EditorEndNote(-1, -1, false, mouseOffset_ + 12 * (mouseOctave_ - song_.Octave));
 }
 
 // ---- Keyboard ----

@@ -99,6 +99,7 @@ class TPianoForm : public QDockWidget {
   bool applying_ = false;  // ApplyDocking at work: the dock changes are not the user's
   QRect floating_;
   int mouseOffset_ = 0;    // the note offset the mouse sounded, ended with the same offset
+  int mouseOctave_ = 0;    // the song's Octave then: the note ended is the note sounded
 };
 
 }  // namespace varnel

@@ -1,5 +1,6 @@
 #include "windows/piano_keys.h"
 
+#include <QHideEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -238,6 +239,14 @@ void TPianoKeys::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     return;
   }
+  const int note = mouseKey_;
+  mouseKey_ = -1;
+  emit keyMouseUp(note);
+}
+
+void TPianoKeys::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (mouseKey_ < 0) return;
   const int note = mouseKey_;
   mouseKey_ = -1;
   emit keyMouseUp(note);

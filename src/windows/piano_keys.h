@@ -76,6 +76,8 @@ class TPianoKeys : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // A key held by the mouse while the piano goes away is let go: no note is left sounding.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   struct Key {

@@ -77,6 +77,7 @@ class PianoWindowTest : public QObject {
   void mouse_zoom200_writesTheNoteHeardNotOctaveThree();
   void mouse_editingOff_onlySounds();
   void mouse_valueTrack_soundsButWritesNothing();
+  void mouse_heldWhileOctaveChangesOrPianoHides_noteEnds();
   void midiIn_noteLightsKeyWhateverTheZoom();
   void playDisplay_showsRowNotes_stopReleases();
   void command_togglesAndCloseUnchecks();
@@ -366,6 +367,23 @@ void PianoWindowTest::mouse_valueTrack_soundsButWritesNothing() {
   QCOMPARE(rig.Sent(), (QStringList{"90 30 64", "80 30 64"}));
   QCOMPARE(rig.Song().GetCellData(1, 1), 90);
   QCOMPARE(rig.G1().Row(), 2);
+}
+
+void PianoWindowTest::mouse_heldWhileOctaveChangesOrPianoHides_noteEnds() {
+  WindowRig rig;
+  Ready(rig);
+  rig.Trigger("EditEnabled");  // off
+  ClickKey(rig, 24, false);
+  rig.window->SetOctave(7);  // F7 while the mouse holds the key
+  QTest::mouseRelease(&Keys(rig), Qt::LeftButton, {}, Keys(rig).KeyRect(24).center());
+  QCOMPARE(rig.Sent(), (QStringList{"90 30 64", "80 30 64"}));
+
+  rig.backend.Recorder().Clear();
+  ClickKey(rig, 24, false);  // Octave 6: note 72
+  QVERIFY(Keys(rig).IsPressed(24));
+  rig.Trigger("Piano");  // Ctrl+I with the button still down
+  QCOMPARE(rig.Sent(), (QStringList{"90 48 64", "80 48 64"}));
+  QVERIFY(!Keys(rig).IsPressed(24));
 }
 
 void PianoWindowTest::midiIn_noteLightsKeyWhateverTheZoom() {
