@@ -34,8 +34,10 @@ struct ZoomLevel {
 constexpr int K = TPianoKeys::DesignHeight;
 constexpr int P = TPianoKeys::DesignPitch;
 constexpr ZoomLevel Zooms[TPianoForm::ZoomCount] = {
-    {"50%", "Label15", K * 5 / 10, (P * 5 + 5) / 10, 3}, {"70%", "Label7", K * 7 / 10, (P * 7 + 7) / 10, 3},
-    {"100%", "Label8", K, P, 2},                         {"150%", "Label12", K * 3 / 2, P * 3 / 2, 1},
+    {"50%", "Label15", K * 5 / 10, (P * 5 + 5) / 10, 3},
+    {"70%", "Label7", K * 7 / 10, (P * 7 + 7) / 10, 3},
+    {"100%", "Label8", K, P, 2},
+    {"150%", "Label12", K * 3 / 2, P * 3 / 2, 1},
     {"200%", "Label11", K * 2, P * 2, 0},
 };
 

@@ -79,9 +79,10 @@ class TPianoForm : public QDockWidget {
  private:
   void FormKeyDown(QKeyEvent* event);
   void FormKeyUp(QKeyEvent* event);
-  int KeyboardSpan() const;  // the highest note offset of the computer keyboard's layout
+  int KeyboardSpan() const;               // the highest note offset of the computer keyboard's layout
   int NoteKeyOf(QKeyEvent* event) const;  // the piano key a typed note key lights, -1 for none
-  void ApplyBaseOctave();  // from the zoom and the docked state; hints, colours and labels follow
+  // The base octave from the zoom and the docked state; hints, colours and labels follow.
+  void ApplyBaseOctave();
   void FitHeight();
   void RememberFloating();
   QRect DefaultFloatingGeometry() const;
@@ -98,8 +99,8 @@ class TPianoForm : public QDockWidget {
   bool docked_ = true;
   bool applying_ = false;  // ApplyDocking at work: the dock changes are not the user's
   QRect floating_;
-  int mouseOffset_ = 0;    // the note offset the mouse sounded, ended with the same offset
-  int mouseOctave_ = 0;    // the song's Octave then: the note ended is the note sounded
+  int mouseOffset_ = 0;  // the note offset the mouse sounded, ended with the same offset
+  int mouseOctave_ = 0;  // the song's Octave then: the note ended is the note sounded
 };
 
 }  // namespace varnel
