@@ -88,6 +88,7 @@ TCustomTitleBar::TCustomTitleBar(QWidget* window) : QWidget(window), window_(win
   connect(MaximizeButton, &QToolButton::clicked, this, &TCustomTitleBar::ToggleMaximized);
   connect(CloseButton, &QToolButton::clicked, window_, &QWidget::close);
   window_->installEventFilter(this);
+  qApp->installEventFilter(this);  // presses at the window's edges land on whatever widget is there
   for (QWidget* part : {static_cast<QWidget*>(this), PictureArea, static_cast<QWidget*>(Caption), TitlePanel,
                         static_cast<QWidget*>(TitleLabel)})
     part->installEventFilter(this);
@@ -161,6 +162,21 @@ void TCustomTitleBar::paintEvent(QPaintEvent*) {
   if (split < height()) GradientRect(titleTop_, titleBottom_, painter, QRect(0, split, width(), height() - split));
 }
 
+bool TCustomTitleBar::ResizeAtEdge(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!isVisible() || !widget || widget->window() != window_ || !window_->windowHandle()) return false;
+  if (!(window_->windowFlags() & Qt::FramelessWindowHint) || window_->windowState() != Qt::WindowNoState) return false;
+  const QPoint at = window_->mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+  Qt::Edges edges;
+  if (at.x() < ResizeEdge) edges |= Qt::LeftEdge;
+  if (at.x() >= window_->width() - ResizeEdge) edges |= Qt::RightEdge;
+  if (at.y() < ResizeEdge) edges |= Qt::TopEdge;
+  if (at.y() >= window_->height() - ResizeEdge) edges |= Qt::BottomEdge;
+  if (!edges) return false;
+  // Where the platform cannot resize a window itself, the press goes on as an ordinary one.
+  return window_->windowHandle()->startSystemResize(edges);
+}
+
 void TCustomTitleBar::ToggleMaximized() {
   if (window_->isMaximized()) window_->showNormal();
   else window_->showMaximized();
@@ -178,11 +194,14 @@ bool TCustomTitleBar::DragPart(QObject* watched) const {
 }
 
 bool TCustomTitleBar::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == window_) {
-    if (event->type() == QEvent::WindowStateChange) ShowMaximizeState();
+  if (watched == window_ && event->type() == QEvent::WindowStateChange) {
+    ShowMaximizeState();
     return false;
   }
-  if (event->type() == QEvent::ContextMenu && !DragPart(watched)) {
+  if (event->type() == QEvent::MouseButtonPress && ResizeAtEdge(watched, event)) return true;
+  if (watched == window_) return false;
+  if (event->type() == QEvent::ContextMenu &&
+      (watched == MinimizeButton || watched == MaximizeButton || watched == CloseButton)) {
     if (recentMenu_) recentMenu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
     return true;
   }
@@ -194,14 +213,6 @@ bool TCustomTitleBar::eventFilter(QObject* watched, QEvent* event) {
       armed_ = false;
       following_ = false;
       if (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return true;
-      const QPoint local = mapFromGlobal(global);
-      if (local.y() < ResizeEdge && window_->windowHandle()) {
-        Qt::Edges edges = Qt::TopEdge;
-        if (local.x() < ResizeEdge) edges |= Qt::LeftEdge;
-        if (local.x() >= width() - ResizeEdge) edges |= Qt::RightEdge;
-        window_->windowHandle()->startSystemResize(edges);  // nothing happens where the platform cannot
-        return true;
-      }
       armed_ = true;
       pressGlobal_ = global;
       windowAtPress_ = window_->pos();

@@ -2,7 +2,7 @@
 // window is frameless: a menu toolbar (the window's menu bar over a gradient, the title on the free
 // area and the minimise, maximise/restore and close buttons at the right) above a title panel.
 // Dragging a free part moves the window (only while it is in the normal state), a double-click
-// toggles maximised and normal, the top edge resizes. Where the platform cannot move or resize a
+// toggles maximised and normal, pressing at the window's edges resizes it. Where the platform cannot move or resize a
 // window itself (offscreen), moving falls back to following the mouse and resizing does nothing.
 // UI thread only.
 #pragma once
@@ -62,6 +62,8 @@ class TCustomTitleBar : public QWidget {
   void ToggleMaximized();
   void ShowMaximizeState();
   bool DragPart(QObject* watched) const;
+  // A press within the window's border: resized by the platform; false when not at an edge.
+  bool ResizeAtEdge(QObject* watched, QEvent* event);
   void StyleMenuBar();
 
   QWidget* window_;

@@ -314,6 +314,15 @@ void ColorSchemesTest::font_cancelled_changesNothing() {
   QCOMPARE(answer.calls, 1);
   QCOMPARE(rig.G1().font(), font);
   QCOMPARE(rig.G1().Colors(), colors);
+
+  // Without a chooser the program's own dialog is asked for, through the window's dialogs.
+  rig.window->SetFontChooser(nullptr);
+  rig.dialogs.confirm = false;
+  const int asked = rig.dialogs.confirmations;
+  rig.Trigger("Font");
+  QCOMPARE(rig.dialogs.confirmations, asked + 1);
+  QCOMPARE(rig.G1().font(), font);
+  QCOMPARE(rig.G1().Colors(), colors);
 }
 
 void ColorSchemesTest::settings_storedFontWinsOverStoredScheme() {
@@ -519,6 +528,22 @@ void ColorSchemesTest::customMenu_captionButtons() {
   QVERIFY(recent);
   QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(recent));
   recent->close();
+  // The grids keep their own pop-up menu, and a press at the window's edge that the platform
+  // cannot turn into a resize reaches the widget there.
+  QWidget* cells = rig.G1().viewport();
+  QContextMenuEvent gridMenu(QContextMenuEvent::Mouse, QPoint(40, 40), cells->mapToGlobal(QPoint(40, 40)));
+  QCoreApplication::sendEvent(cells, &gridMenu);
+  QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+  QVERIFY(QApplication::activePopupWidget() != recent);
+  QApplication::activePopupWidget()->close();
+  QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+  QVERIFY(!rig.window->isMaximized());
+  const QPoint edge = bar->TitlePanel->mapFrom(rig.window.get(), QPoint(1, bar->TitlePanel->mapTo(rig.window.get(), QPoint(0, 2)).y()));
+  const QPoint before = rig.window->pos();
+  MouseOn(bar->TitlePanel, QEvent::MouseButtonPress, edge, Qt::LeftButton, Qt::LeftButton);
+  MouseOn(bar->TitlePanel, QEvent::MouseMove, edge + QPoint(10, 10), Qt::NoButton, Qt::LeftButton);
+  MouseOn(bar->TitlePanel, QEvent::MouseButtonRelease, edge + QPoint(10, 10), Qt::LeftButton, Qt::NoButton);
+  QTRY_COMPARE(rig.window->pos(), before + QPoint(10, 10));
   // Close is "E&xit": the song is unmodified, so the window goes.
   rig.Song().Modified = false;
   bar->CloseButton->click();
