@@ -100,6 +100,7 @@ void TCustomTitleBar::HoldMenuBar(QWidget* menuBar) {
   menuBar_ = menuBar;
   menuBarStyle_ = menuBar->styleSheet();
   menuRow_->insertWidget(0, menuBar);
+  if (menuFont_) menuBar->setFont(*menuFont_);
   StyleMenuBar();
   menuBar->show();
 }
@@ -109,6 +110,7 @@ QWidget* TCustomTitleBar::ReleaseMenuBar() {
   if (!menuBar) return nullptr;
   menuRow_->removeWidget(menuBar);
   menuBar->setStyleSheet(menuBarStyle_);
+  menuBar->setFont(QFont());  // the standard menu bar keeps the system's font
   menuBar->setParent(nullptr);
   menuBar_ = nullptr;
   return menuBar;
@@ -147,6 +149,7 @@ void TCustomTitleBar::SetMenuLook(const QColor& text, const QColor& buttons, con
   menuButtons_ = buttons;
   SetTextColor(Caption, text);
   if (font) {
+    menuFont_ = *font;
     Caption->setFont(*font);
     if (menuBar_) menuBar_->setFont(*font);
   }

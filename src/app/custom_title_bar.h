@@ -73,6 +73,7 @@ class TCustomTitleBar : public QWidget {
   QPointer<QMenu> recentMenu_;
   QColor menuTop_, menuBottom_, titleTop_, titleBottom_;
   QColor menuText_, menuButtons_;
+  std::optional<QFont> menuFont_;  // the scheme's, for the menu bar while it is held
   // A drag: armed by a press on a free part, started once the mouse has moved far enough.
   bool armed_ = false;
   bool following_ = false;  // the platform could not move the window: it follows the mouse

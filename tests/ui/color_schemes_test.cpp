@@ -466,6 +466,8 @@ void ColorSchemesTest::customMenu_titleBarHoldsMenu_andGoesBack() {
   rig.window->OptionsForm()->MainMenu->setCurrentIndex(0);
   rig.window->UpdateFormMenu();
   QCOMPARE(rig.window->menuWidget(), standard);
+  QVERIFY(standard->font().family() != QLatin1String("Tahoma"));
+  QVERIFY(standard->styleSheet().isEmpty());
   QVERIFY(bar->isHidden());
   QTRY_VERIFY(!(rig.window->windowFlags() & Qt::FramelessWindowHint));
   QTRY_VERIFY(rig.window->isVisible());
