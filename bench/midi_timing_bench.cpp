@@ -131,13 +131,22 @@ void RunClock(JackCapture& capture, bool quick) {
     const double us = 1e6 / capture.SampleRate();
     const bool order = start >= 0 && !frames.empty() && firstNote == frames.front() && startIndex < clockIndex &&
                        clockIndex < noteIndex;
+    // The stop: Stop comes after every clock, and nothing but note-offs and controllers after it.
+    size_t stopIndex = played.events.size();
+    for (size_t i = 0; i < played.events.size(); ++i)
+      if (played.events[i].message.bytes[0] == 0xFC) stopIndex = i;
+    bool stopLast = stopIndex < played.events.size();
+    for (size_t i = stopIndex + 1; i < played.events.size(); ++i) {
+      const uint8_t kind = played.events[i].message.bytes[0] & 0xF0;
+      stopLast = stopLast && (kind == 0x80 || kind == 0xB0);
+    }
     const bool enough = d.count >= size_t(clocks) * 9 / 10;
     std::printf("clock SPD %d: %zu clocks, mean gap %.3f frames = %.2f us (exact 20833.33) over %zu gaps, gaps p50 %.0f "
                 "p99 %.0f max %.0f frames; xruns %llu, %zu gaps spanning them left out (mean over all %.3f frames) | "
-                "mean %s | Start, first clock, first note in order at the row: %s\n",
+                "mean %s | Start, first clock, first note in order at the row: %s | Stop after the last clock: %s\n",
                 spd, frames.size(), mean, mean * us, d.count, d.p50, d.p99, d.max, (unsigned long long)played.xruns,
                 d.spanningXruns, meanAll, enough && std::abs(mean - 1000.0) <= 1.0 ? "PASS" : "FAIL",
-                order ? "PASS" : "FAIL");
+                order ? "PASS" : "FAIL", stopLast ? "PASS" : "FAIL");
     std::fflush(stdout);
   }
 }
