@@ -150,8 +150,10 @@ void TVNFrame::HandleMidiIn(const ShortMessage& message) {
       EditorEndNote(-1, -1, false, action.offset);
       break;
     case MidiInAction::Kind::NoteStart:
-      if (song.EditEnabled) {
-        SetCurDataUsingOctave(action.key);
+      // The note written is the note heard (less the channel's transpose, which playback adds),
+      // whatever the piano's base octave; a key that sounds nothing writes nothing.
+      if (song.EditEnabled && action.offset + 12 * song.Octave >= 0 && action.offset + 12 * song.Octave <= 127) {
+        SetCurData(action.offset + 12 * song.Octave);
         NextRow(1, -1);
       }
       d->host.PianoKey(action.key, true);

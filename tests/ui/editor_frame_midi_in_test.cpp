@@ -14,8 +14,8 @@ ShortMessage Msg(int status, int data1, int data2) {
   return MakeShortMessage(uint8_t(status), uint8_t(data1), uint8_t(data2));
 }
 
-// Octave 4 and the piano's base octave 2: incoming note n is written as n + 12 and sounds as
-// offset n - 24 in octave 4, that is n + 24.
+// Octave 4 and the piano's base octave 2: incoming note n sounds as offset n - 24 in octave 4,
+// that is n + 24, and is written as the note it sounds.
 struct MidiRig : FrameRig {
   MidiRig() {
     song.GridAdd = 1;
@@ -37,16 +37,17 @@ class EditorFrameMidiInTest : public QObject {
   void velocityOptions_shapeTheSoundedVelocity();
   void activeSensing_ignoredCompletely();
   void editingOff_soundsWithoutWriting();
-  void noteOn_farOutOfRange_clampedCellAndNoSound();
+  void noteOn_farOutOfRange_nothingWrittenNorSounded();
+  void noteOn_writtenNoteFollowsTheBaseOctave();
 };
 
 void EditorFrameMidiInTest::noteOn_entersNoteStepsAndSounds() {
   MidiRig rig;
   rig.frame->HandleMidiIn(Msg(0x90, 60, 80));
   rig.frame->HandleMidiIn(Msg(0x90, 62, 81));
-  QCOMPARE(rig.song.GetCellData(1, 0), 72);
-  QCOMPARE(rig.song.GetCellData(1, 1), 74);
-  QCOMPARE(rig.G1().CellText(2, 1), QStringLiteral("C-6"));
+  QCOMPARE(rig.song.GetCellData(1, 0), 84);
+  QCOMPARE(rig.song.GetCellData(1, 1), 86);
+  QCOMPARE(rig.G1().CellText(2, 1), QStringLiteral("C-7"));
   QCOMPARE(rig.G1().Row(), 3);
   QCOMPARE(rig.Sent(), (Strings{"91 54 50", "91 56 51"}));
   QCOMPARE(rig.host.calls, (Strings{"PianoKey 60 down", "PianoKey 62 down"}));
@@ -127,16 +128,31 @@ void EditorFrameMidiInTest::editingOff_soundsWithoutWriting() {
   QCOMPARE(rig.host.calls, Strings{"PianoKey 60 down"});
 }
 
-void EditorFrameMidiInTest::noteOn_farOutOfRange_clampedCellAndNoSound() {
+void EditorFrameMidiInTest::noteOn_farOutOfRange_nothingWrittenNorSounded() {
   MidiRig rig;
   rig.song.Octave = 0;
-  rig.frame->HandleMidiIn(Msg(0x90, 10, 80));  // written as 10 - 36: clamped to C-0
-  QCOMPARE(rig.song.GetCellData(1, 0), 0);
-  QCOMPARE(rig.Sent(), Strings{});  // offset 10 - 24 is below the lowest note
+  rig.frame->HandleMidiIn(Msg(0x90, 10, 80));  // offset 10 - 24 is below the lowest note
+  QCOMPARE(rig.song.GetCellData(1, 0), CellEmpty);
+  QCOMPARE(rig.G1().Row(), 1);
+  QCOMPARE(rig.Sent(), Strings{});
   rig.song.Octave = 8;
-  rig.frame->HandleMidiIn(Msg(0x90, 127, 80));  // written as 127 + 60: clamped to 127
-  QCOMPARE(rig.song.GetCellData(1, 1), 127);
-  QCOMPARE(rig.Sent(), Strings{});  // 103 + 96 is beyond the highest
+  rig.frame->HandleMidiIn(Msg(0x90, 127, 80));  // 103 + 96 is beyond the highest
+  QCOMPARE(rig.song.GetCellData(1, 0), CellEmpty);
+  QCOMPARE(rig.Sent(), Strings{});
+}
+
+void EditorFrameMidiInTest::noteOn_writtenNoteFollowsTheBaseOctave() {
+  MidiRig rig;
+  for (int base : {0, 2, 3, 5}) {
+    rig.frame->Options().pianoBaseOctave = base;
+    rig.frame->HandleMidiIn(Msg(0x90, 72, 80));
+    rig.frame->HandleMidiIn(Msg(0x90, 72, 0));
+  }
+  const std::vector<int> written = {rig.song.GetCellData(1, 0), rig.song.GetCellData(1, 1),
+                                    rig.song.GetCellData(1, 2), rig.song.GetCellData(1, 3)};
+  QCOMPARE(written, (std::vector<int>{120, 96, 84, 60}));
+  QCOMPARE(rig.Sent(), (Strings{"91 78 50", "81 78 64", "91 60 50", "81 60 64", "91 54 50", "81 54 64",
+                                "91 3C 50", "81 3C 64"}));
 }
 
 QTEST_MAIN(EditorFrameMidiInTest)
