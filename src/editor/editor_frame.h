@@ -66,6 +66,8 @@ class TVNFrame : public QWidget {
   void SetCellData(int track, int row, int value);  // clamps to 0..127, writes, redraws the cell
   void SetCurData(int value);
   void SetCurDataUsingOctave(int value);
+  // The undo snapshot of the pattern grid, taken before a note is entered from outside the keys.
+  void SavePatternUndo();
   // step < 0: the automatic advance (the song's GridAdd or the template's step).
   void NextRow(int grid, int step);
   // The UI-thread half of the MIDI input: one message as it arrived from the input device.

@@ -70,6 +70,8 @@ void TVNFrame::EditScroll(bool down) {
 }
 
 // Before each note typed: undo gives back the pattern as it was before the last note.
+void TVNFrame::SavePatternUndo() { d->gridEdit->SaveToUndo(EditorGrid::Pattern); }
+
 void TVNFrame::SaveToUndo() { d->gridEdit->SaveToUndo(d->activeGrid == 2 ? EditorGrid::Order : EditorGrid::Pattern); }
 
 void TVNFrame::EditGridKey(EditorKeyAction action) {

@@ -153,6 +153,7 @@ void TVNFrame::HandleMidiIn(const ShortMessage& message) {
       // The note written is the note heard (less the channel's transpose, which playback adds),
       // whatever the piano's base octave; a key that sounds nothing writes nothing.
       if (song.EditEnabled && action.offset + 12 * song.Octave >= 0 && action.offset + 12 * song.Octave <= 127) {
+        SavePatternUndo();
         SetCurData(action.offset + 12 * song.Octave);
         NextRow(1, -1);
       }

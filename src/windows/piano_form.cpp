@@ -242,6 +242,7 @@ void TPianoForm::KeyMouseDown(int note) {
   const int written = mouseOffset_ + 12 * song_.Octave;
   if (song_.EditEnabled && track >= 0 && track < song_.TracksCount() && song_.GetTrackType(track) == ttNote &&
       written >= 0 && written <= 127) {
+    frame_.SavePatternUndo();
     frame_.SetCurData(written);
     frame_.NextRow(1, -1);
   }

@@ -53,6 +53,11 @@ void EditorFrameMidiInTest::noteOn_entersNoteStepsAndSounds() {
   QCOMPARE(rig.host.calls, (Strings{"PianoKey 60 down", "PianoKey 62 down"}));
   QVERIFY(rig.reporter.SaidStatus("MIDI Data received: 90h 60 80 send velocity: 80"));
   QCOMPARE(rig.reporter.statuses.back().panel, 0);
+  // Undo takes the last entered note back.
+  QVERIFY(rig.frame->CanUndo());
+  rig.frame->PerformUndo();
+  QCOMPARE(rig.song.GetCellData(1, 0), 84);
+  QCOMPARE(rig.song.GetCellData(1, 1), CellEmpty);
 }
 
 void EditorFrameMidiInTest::noteOnVelocity0_releasesWithoutWriting() {

@@ -343,6 +343,10 @@ void PianoWindowTest::mouse_zoom200_writesTheNoteHeardNotOctaveThree() {
   QCOMPARE(rig.Sent(), (QStringList{"90 3C 64", "80 3C 64"}));
   QCOMPARE(rig.Song().GetCellData(0, 0), 60);
   QCOMPARE(rig.G1().CellText(1, 1), QStringLiteral("C-5"));
+  // Undo takes a clicked note back like a typed one.
+  QVERIFY(rig.window->Action("Undo")->isEnabled());
+  rig.Trigger("Undo");
+  QCOMPARE(rig.Song().GetCellData(0, 0), CellEmpty);
 }
 
 void PianoWindowTest::mouse_editingOff_onlySounds() {
