@@ -35,13 +35,17 @@ namespace varnel {
 
 namespace {
 
-// Background, and text when given. Widgets inside a tool bar fill with the button colour.
+// Background, and text when given. Widgets inside a tool bar fill with the button colour and
+// write with the button text colour.
 void Fill(QWidget* widget, const QColor& background, const std::optional<QColor>& text = std::nullopt) {
   if (!widget) return;
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, background);
   palette.setColor(widget->backgroundRole(), background);
-  if (text) palette.setColor(QPalette::WindowText, *text);
+  if (text) {
+    palette.setColor(QPalette::WindowText, *text);
+    if (widget->backgroundRole() == QPalette::Button) palette.setColor(QPalette::ButtonText, *text);
+  }
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }
@@ -172,9 +176,14 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
     Edit(list, s.fieldEdit, s.fieldText);
   channelBarWidget_->SetSliderVisible(s.channelBarSlider);
   const QList<QLabel*> captions = commands_->EditBar->findChildren<QLabel*>();
+  Fill(commands_->EditBar, s.panel);  // the cool bar's last band
   for (QLabel* caption : captions) {
-    if (s.editCaptionText) Fill(caption, caption->palette().color(QPalette::Window), s.editCaptionText);
-    else caption->setPalette(QPalette());  // back to the bar's own
+    QPalette palette;  // the default scheme leaves the captions as the bar draws them
+    if (s.editCaptionText) {
+      palette = caption->palette();
+      palette.setColor(caption->foregroundRole(), *s.editCaptionText);
+    }
+    caption->setPalette(palette);
   }
 
   // The icons of the common toolbar.
