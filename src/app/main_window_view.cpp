@@ -344,7 +344,8 @@ void TMainForm::RestoreFont(const std::optional<QString>& name, const std::optio
   QFont font = frame_->Grid1()->font();
   if (name && !name->trimmed().isEmpty()) font.setFamily(*name);
   if (size && *size >= 2 && *size <= 200) font.setPointSize(*size);
-  if (bold.value_or(false)) font.setBold(true);
+  // A stored 0 means the user's font was not bold: keeping a scheme's bold would undo their choice.
+  if (bold) font.setBold(*bold);
   frame_->Grid1()->setFont(font);
   frame_->Grid2()->setFont(font);
   MeasureCells();

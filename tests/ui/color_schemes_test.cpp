@@ -96,6 +96,7 @@ class ColorSchemesTest : public QObject {
   void font_redChosen_notesRed_defaultRestoresSchemeFont();
   void font_cancelled_changesNothing();
   void settings_storedFontWinsOverStoredScheme();
+  void settings_plainFontUnderBoldScheme_staysPlainAfterRestart();
   void settings_unknownScheme_staysDefaultAndIsWrittenAsDefault();
   void zoom_limits();
   void gradient_bands_workedExamples();
@@ -357,6 +358,25 @@ void ColorSchemesTest::settings_storedFontWinsOverStoredScheme() {
   QCOMPARE(rig.window->GridFontSize(), 12);
   QCOMPARE(rig.window->Frame()->Grid2()->font(), rig.G1().font());
   QCOMPARE(rig.G1().ColWidth(1) >= QFontMetrics(rig.G1().font()).horizontalAdvance("C#0") + 10, true);
+}
+
+void ColorSchemesTest::settings_plainFontUnderBoldScheme_staysPlainAfterRestart() {
+  QTemporaryDir folder;
+  {
+    WindowRig rig({}, folder.path());
+    rig.Trigger("Scheme1");
+    QVERIFY(rig.G1().font().bold());
+    FontAnswer answer{QFont("Courier New", 11), Hex(0x000000)};
+    rig.window->SetFontChooser(answer.Chooser());
+    rig.Trigger("Font");
+    QVERIFY(!rig.G1().font().bold());
+    QVERIFY(rig.window->close());
+  }
+  QCOMPARE(Settings().Read(Settings::FontBold), std::optional<bool>(false));
+  WindowRig rig({}, folder.path());
+  QCOMPARE(rig.window->Scheme(), 1);
+  QVERIFY(!rig.G1().font().bold());
+  QVERIFY(!rig.window->Frame()->Grid2()->font().bold());
 }
 
 void ColorSchemesTest::settings_unknownScheme_staysDefaultAndIsWrittenAsDefault() {

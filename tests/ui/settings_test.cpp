@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QRadioButton>
 #include <QSettings>
@@ -13,6 +14,7 @@
 
 #include "app/main_window_menus.h"
 #include "app/options_dialog.h"
+#include "midi/midi_devices.h"
 #include "main_window_rig.h"
 
 using namespace varnel;
@@ -88,6 +90,7 @@ class SettingsTest : public QObject {
   void reset_removesAllButHeight_nextStartIsFirst();
   void optionsOk_appliesToEditorSongAndGrids();
   void optionsCancel_restoresControlsAndRowNumbers();
+  void midiOutPage_perDeviceOptions_applyAndPersist();
   void optionsTexts_readAsNumbers_data();
   void optionsTexts_readAsNumbers();
 };
@@ -427,6 +430,43 @@ void SettingsTest::optionsOk_appliesToEditorSongAndGrids() {
   QCOMPARE(s.window->Song().DefaultPatternLength(), 96);
   s.Action("AddPattern")->trigger();
   QCOMPARE(s.window->Song().GetLastRow() + 1, 96);
+}
+
+void SettingsTest::midiOutPage_perDeviceOptions_applyAndPersist() {
+  QTemporaryDir folder;
+  const auto ports = [](RecordingBackend& b) { b.outputs = {"Synth", "Port B"}; };
+  {
+    Session s(folder.path(), ports);
+    RunOptions(s, [&](TOptionsForm& o) {
+      QCOMPARE(o.OutDevice->findText("MIDI Mapper") >= 0, true);
+      o.OutDevice->setCurrentIndex(o.OutDevice->findText("Port B"));
+      o.SendMidiClock->setChecked(true);
+      o.LatencyOffset->setValue(-12.5);
+      // Another device keeps its own options; the first one's are not lost by switching.
+      o.OutDevice->setCurrentIndex(o.OutDevice->findText("Synth"));
+      QVERIFY(!o.SendMidiClock->isChecked());
+      QCOMPARE(o.LatencyOffset->value(), 0.0);
+      o.LatencyOffset->setValue(3);
+      o.OutDevice->setCurrentIndex(o.OutDevice->findText("Port B"));
+      QVERIFY(o.SendMidiClock->isChecked());
+      QCOMPARE(o.LatencyOffset->value(), -12.5);
+      o.accept();
+    });
+    QCOMPARE(s.window->Devices().GetOutputOptions("Port B"), (OutputOptions{true, -12.5}));
+    QCOMPARE(s.window->Devices().GetOutputOptions("Synth"), (OutputOptions{false, 3}));
+    // Cancel changes nothing.
+    RunOptions(s, [&](TOptionsForm& o) {
+      o.OutDevice->setCurrentIndex(o.OutDevice->findText("Port B"));
+      o.SendMidiClock->setChecked(false);
+      o.reject();
+    });
+    QCOMPARE(s.window->Devices().GetOutputOptions("Port B"), (OutputOptions{true, -12.5}));
+    QVERIFY(s.window->close());
+  }
+  Session s(folder.path(), ports);
+  QCOMPARE(s.window->Devices().GetOutputOptions("Port B"), (OutputOptions{true, -12.5}));
+  QCOMPARE(s.window->Devices().GetOutputOptions("Synth"), (OutputOptions{false, 3}));
+  QCOMPARE(s.window->Devices().GetOutputOptions("MIDI Mapper"), OutputOptions{});
 }
 
 void SettingsTest::optionsCancel_restoresControlsAndRowNumbers() {
