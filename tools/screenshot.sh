@@ -12,26 +12,8 @@ for tool in Xvfb xdotool xwd xwdtopnm pnmcut pnmtopng; do
   command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed (./setup.sh installs it)" >&2; exit 1; }
 done
 
-work="$(mktemp -d)"
-xvfb_pid=""
-varnel_pid=""
-cleanup() {
-  # Only what this script started, by its process id.
-  if [ -n "$varnel_pid" ] && kill -0 "$varnel_pid" 2>/dev/null; then kill "$varnel_pid"; wait "$varnel_pid" 2>/dev/null; fi
-  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1440x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+. "$root/tests/support/xvfb_session.sh"
+start_xvfb 1440x1000 || { echo "Xvfb did not start" >&2; exit 1; }
 
 # Fresh settings and data folders: the window as a first start shows it. /install plays the demo.
 XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb "$varnel" /install >"$work/varnel.log" 2>&1 &

@@ -17,33 +17,14 @@ for tool in Xvfb xdotool xwd xwdtopnm pnmtopng; do
   fi
 done
 
-work="$(mktemp -d)"
-xvfb_pid=""
-varnel_pid=""
-cleanup() {
-  # Only what this script started, by its process id.
-  if [ -n "$varnel_pid" ] && kill -0 "$varnel_pid" 2>/dev/null; then kill "$varnel_pid"; wait "$varnel_pid" 2>/dev/null; fi
-  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/../support/xvfb_session.sh"
 fail() {
   echo "FAIL: $*"
   for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: retries the command every 0.1 s.
-wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
+start_xvfb 1280x800 || fail "Xvfb did not start"
 
 cp "$song_source" "$work/smoke.vnl"
 # Settings and recovery copies go to the test's own folders, never the user's.
