@@ -13,7 +13,7 @@ packages=(
   librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
   jackd2 rt-tests
   fluidsynth python3-mido midicsv
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  qt6-base-dev qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
   xvfb xauth xdotool x11-apps netpbm
   shared-mime-info desktop-file-utils
 )

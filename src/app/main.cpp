@@ -1,5 +1,6 @@
 // varnel: the desktop program. Usage: varnel [SONG.vnl | /install | /uninstall | /reset]
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include "app/install.h"
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnel"));
   QApplication::setOrganizationName(QStringLiteral("Orvalis"));
-  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  QApplication::setApplicationVersion(QStringLiteral(VARNEL_VERSION));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/varnel.svg")));
 
   const QStringList arguments = QApplication::arguments();
   const QString first = arguments.size() > 1 ? arguments[1] : QString();
