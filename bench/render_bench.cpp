@@ -40,16 +40,6 @@ void BuildDenseSong(TVNSong& song) {
   song.SPD = 2;
 }
 
-class GmRenderSynth final : public RenderSynth {
- public:
-  explicit GmRenderSynth(GmSynth& synth) : synth_(synth) {}
-  void Send(const ShortMessage& message) override { synth_.Send(message, SendNow); }
-  void Render(float* left, float* right, int frames) override { synth_.RenderFrames(left, right, frames); }
-
- private:
-  GmSynth& synth_;
-};
-
 }  // namespace
 }  // namespace varnel
 

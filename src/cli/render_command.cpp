@@ -11,20 +11,6 @@
 
 namespace varnel::cli {
 
-namespace {
-
-class GmRenderSynth final : public RenderSynth {
- public:
-  explicit GmRenderSynth(GmSynth& synth) : synth_(synth) {}
-  void Send(const ShortMessage& message) override { synth_.Send(message, SendNow); }
-  void Render(float* left, float* right, int frames) override { synth_.RenderFrames(left, right, frames); }
-
- private:
-  GmSynth& synth_;
-};
-
-}  // namespace
-
 int RunRender(CommandContext& context) {
   const Arguments args = SplitArguments(context.args, {}, {"--pattern", "--loops", "--rate", "--soundfont"});
   if (args.positional.size() != 2) throw UsageError("render needs a song file and a WAV file");

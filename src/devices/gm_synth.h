@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/timed_synth.h"
+#include "exchange/song_render.h"
 #include "midi/midi_output.h"
 
 namespace varnel {
@@ -79,6 +80,17 @@ class EmbeddedSynthOutput final : public MidiOutput {
   std::unique_ptr<GmSynth> synth_;
   std::unique_ptr<TimedSynth> timed_;
   std::unique_ptr<Driver> driver_;  // last: stopped before the synth goes
+};
+
+// The synth as the song renderer's instrument: messages at once, audio on demand (no audio output).
+class GmRenderSynth final : public RenderSynth {
+ public:
+  explicit GmRenderSynth(GmSynth& synth) : synth_(synth) {}
+  void Send(const ShortMessage& message) override { synth_.Send(message, SendNow); }
+  void Render(float* left, float* right, int frames) override { synth_.RenderFrames(left, right, frames); }
+
+ private:
+  GmSynth& synth_;
 };
 
 // How early a message should reach the embedded synth (the row clock's wake-up latency and more).

@@ -21,16 +21,6 @@ QString SongPath(const char* name) { return QStringLiteral(VARNEL_BUILT_SONGS "/
 
 bool Load(TVNSong& song, const char* name) { return song.LoadFromFile(SongPath(name).toStdString()); }
 
-class SynthForRender final : public RenderSynth {
- public:
-  explicit SynthForRender(GmSynth& synth) : synth_(synth) {}
-  void Send(const ShortMessage& message) override { synth_.Send(message, SendNow); }
-  void Render(float* left, float* right, int frames) override { synth_.RenderFrames(left, right, frames); }
-
- private:
-  GmSynth& synth_;
-};
-
 // The 16-bit samples of a PCM WAV file (both channels interleaved), from its "data" chunk.
 std::vector<int16_t> Samples(const QString& path, int& rate) {
   QFile file(path);
@@ -167,7 +157,7 @@ void ShippedSongsTest::demo_render_soundsThroughout() {
   auto synth = GmSynth::Create(settings, result);
   if (!synth && result == DeviceNoSoundFont) QSKIP("no General MIDI SoundFont installed");
   QVERIFY(synth);
-  SynthForRender render(*synth);
+  GmRenderSynth render(*synth);
   QTemporaryDir dir;
   const QString wav = dir.filePath(QStringLiteral("demo.wav"));
   QVERIFY(RenderSong(song, render, RenderOptions{}, wav.toStdString()));
