@@ -30,6 +30,7 @@
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "song/song.h"
+#include "windows/piano_form.h"
 
 namespace varnel {
 
@@ -209,6 +210,11 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
   Edit(addFrame_->ComboBox1, s.fieldEdit, s.fieldText);
   if (s.fillDialog) Fill(fillForm_, *s.fillDialog, s.panelText);
   else fillForm_->setPalette(QPalette());
+
+  // The piano: white labels on the blue schemes, the window text on button face.
+  piano_->SetSchemeColors(s.piano, s.piano == QApplication::palette().color(QPalette::Button)
+                                       ? QApplication::palette().color(QPalette::WindowText)
+                                       : QColor(Qt::white));
 
   // The custom main menu.
   titleBar_->SetMenuGradient(s.menuTop, s.menuBottom);

@@ -52,9 +52,6 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
   setObjectName(QStringLiteral("PianoForm"));
   setAllowedAreas(Qt::BottomDockWidgetArea);
   setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, TPianoKeys::Background);
-  palette.setColor(QPalette::Button, TPianoKeys::Background);
 
   keys_ = new TPianoKeys;
   keys_->installEventFilter(this);
@@ -67,16 +64,14 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll_->setAutoFillBackground(true);
-  scroll_->setPalette(palette);
   scroll_->viewport()->setAutoFillBackground(true);
-  scroll_->viewport()->setPalette(palette);
   scroll_->setFocusProxy(keys_);
 
   // The zoom labels sit beside the scroll bar, so the piano takes no line of its own for them.
-  auto* zoomBar = new QWidget;
+  zoomBar_ = new QWidget;
+  QWidget* zoomBar = zoomBar_;
   zoomBar->setObjectName(QStringLiteral("Panel2"));
   zoomBar->setAutoFillBackground(true);
-  zoomBar->setPalette(palette);
   auto* zoomLayout = new QHBoxLayout(zoomBar);
   zoomLayout->setContentsMargins(4, 0, 4, 0);
   zoomLayout->setSpacing(8);
@@ -84,12 +79,12 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
     auto* label = new QLabel(QString::fromLatin1(Zooms[i].caption), zoomBar);
     label->setObjectName(QString::fromLatin1(Zooms[i].name));
     label->setCursor(Qt::PointingHandCursor);
-    label->setStyleSheet(QStringLiteral("color: white;"));
     label->installEventFilter(this);
     zoomLayout->addWidget(label);
     zoomLabels_[size_t(i)] = label;
   }
   scroll_->addScrollBarWidget(zoomBar, Qt::AlignRight);
+  SetSchemeColors(palette().color(QPalette::Button), palette().color(QPalette::ButtonText));
 
   setWidget(scroll_);
   setFocusProxy(keys_);
@@ -226,6 +221,16 @@ void TPianoForm::resizeEvent(QResizeEvent* event) {
 void TPianoForm::closeEvent(QCloseEvent* event) {
   QDockWidget::closeEvent(event);
   if (event->isAccepted()) emit closedByUser();
+}
+
+void TPianoForm::SetSchemeColors(const QColor& background, const QColor& text) {
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, background);
+  palette.setColor(QPalette::Button, background);
+  palette.setColor(QPalette::WindowText, text);
+  for (QWidget* panel : {static_cast<QWidget*>(scroll_), scroll_->viewport(), zoomBar_}) panel->setPalette(palette);
+  for (QLabel* label : zoomLabels_) label->setPalette(palette);
+  keys_->SetBackground(background);
 }
 
 // ---- Mouse ----

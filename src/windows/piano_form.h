@@ -54,6 +54,8 @@ class TPianoForm : public QDockWidget {
 
   // "Docked piano": ApplyDocking docks or floats the window accordingly.
   void SetDockedOption(bool docked) { docked_ = docked; }
+  // The scheme's piano colour behind the keys and under the zoom labels, and the labels' text.
+  void SetSchemeColors(const QColor& background, const QColor& text);
   bool DockedOption() const { return docked_; }
   void ApplyDocking();
   // The bounds the window had when it last floated; empty before it ever floated.
@@ -77,6 +79,7 @@ class TPianoForm : public QDockWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QWidget* zoomBar_ = nullptr;
   void FormKeyDown(QKeyEvent* event);
   void FormKeyUp(QKeyEvent* event);
   int KeyboardSpan() const;               // the highest note offset of the computer keyboard's layout

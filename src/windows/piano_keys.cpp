@@ -9,7 +9,6 @@ namespace varnel {
 
 const QColor TPianoKeys::InRangeWhite{0xFF, 0xFF, 0xFF};
 const QColor TPianoKeys::OutRangeWhite{0xF2, 0xED, 0xE8};
-const QColor TPianoKeys::Background{0x31, 0x55, 0x80};
 
 namespace {
 
@@ -42,6 +41,7 @@ TPianoKeys::TPianoKeys(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Panel1"));
   setFocusPolicy(Qt::ClickFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  background_ = palette().color(QPalette::Button);
   for (int n = 0; n < KeyCount; ++n) keys_[size_t(n)].color = IsBlack(n) ? BlackKey : OutRangeWhite;
   height_ = DesignHeight;
   pitch_ = DesignPitch;
@@ -195,9 +195,15 @@ void TPianoKeys::PaintKey(QPainter& painter, const Key& key, bool black) const {
   painter.drawText(text, Qt::AlignHCenter | Qt::AlignVCenter, key.caption);
 }
 
+void TPianoKeys::SetBackground(const QColor& color) {
+  if (color == background_) return;
+  background_ = color;
+  update();
+}
+
 void TPianoKeys::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(event->rect(), Background);
+  painter.fillRect(event->rect(), background_);
   QFont captionFont = font();
   captionFont.setBold(true);
   captionFont.setPixelSize(std::clamp(pitch_ / 2, 7, 14));

@@ -27,9 +27,12 @@ class TPianoKeys : public QWidget {
   static constexpr int OctaveLabelCount = 10;
   static const QColor InRangeWhite;   // white keys the computer keyboard reaches
   static const QColor OutRangeWhite;  // the other white keys
-  static const QColor Background;
 
   explicit TPianoKeys(QWidget* parent = nullptr);
+
+  // What shows around and between the keys (the scheme's piano colour); button face at first.
+  void SetBackground(const QColor& color);
+  QColor BackgroundColor() const { return background_; }
 
   static bool IsBlack(int note);
 
@@ -80,6 +83,7 @@ class TPianoKeys : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  QColor background_;
   struct Key {
     QRect rect;
     QColor color;

@@ -23,6 +23,8 @@
 #include "app/options_dialog.h"
 #include "app/template_frame.h"
 #include "main_window_rig.h"
+#include "windows/piano_form.h"
+#include "windows/piano_keys.h"
 
 using namespace varnel;
 using varnel::test::WindowRig;
@@ -212,6 +214,14 @@ void ColorSchemesTest::schemes_togglesCounterAndPanels_followScheme() {
   QCOMPARE(rig.Props().Bpm->palette().color(QPalette::Window), panel);
   QCOMPARE(rig.window->ChannelBarContent()->VolumeSlider->isVisibleTo(rig.window.get()), channelSlider);
   QCOMPARE(rig.window->MidiProps()->SlidersVisible(), key != "Scheme0");
+
+  // The piano: button face in the default scheme, #315580 in the others, drawn behind the keys.
+  const QColor piano = key == "Scheme0" ? QApplication::palette().color(QPalette::Button) : Hex(0x315580);
+  TPianoKeys* keys = rig.window->Piano()->findChild<TPianoKeys*>();
+  QVERIFY(keys);
+  QCOMPARE(keys->BackgroundColor(), piano);
+  const QImage drawn = keys->grab().toImage();
+  QCOMPARE(QColor(drawn.pixel(2, keys->KeyHeight() + 2)), piano);
 }
 
 void ColorSchemesTest::blue_panelsAndFonts() {
