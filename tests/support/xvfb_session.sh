@@ -20,8 +20,10 @@ wait_for() {
 }
 
 # start_xvfb WIDTHxHEIGHT: a server on a free display, exported as DISPLAY; non-zero if it fails.
+# -noreset: when the last client goes (the program killed on purpose), the server would reset and
+# briefly refuse the next program's connection.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   wait_for 20 test -s "$work/display" || return 1
   export DISPLAY=":$(head -n 1 "$work/display")"
