@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -112,14 +111,12 @@ JackCapture::~JackCapture() {
 }
 
 bool JackCapture::ConnectMidi(const std::string& source) {
-  const int r = jack_connect(client_->client, source.c_str(), jack_port_name(client_->midi));
-  return r == 0 || r == EEXIST;
+  return ConnectJackPorts(client_->client, source.c_str(), jack_port_name(client_->midi));
 }
 
 bool JackCapture::ConnectAudio(const std::string& source) {
   if (!client_->audio) return false;
-  const int r = jack_connect(client_->client, source.c_str(), jack_port_name(client_->audio));
-  return r == 0 || r == EEXIST;
+  return ConnectJackPorts(client_->client, source.c_str(), jack_port_name(client_->audio));
 }
 
 std::string JackCapture::MidiPort() const { return jack_port_name(client_->midi); }

@@ -35,6 +35,35 @@ void CloseClient(jack_client_t* client, const std::string& server, bool dead) {
   jack_client_close(client);
 }
 
+// What an output and an input share: a client of the current server with one MIDI port.
+struct PortClient {
+  jack_client_t* client = nullptr;
+  jack_port_t* port = nullptr;
+  std::string server = CurrentJackServer();
+  double sampleRate = 0;
+  std::atomic<bool> dead{false};
+
+  // Opens the client and registers the port, once `other` (a port's full name, unless null) is
+  // found. A code of device_results.h; on failure nothing is left open.
+  int Open(const char* other, const char* portName, unsigned long flags) {
+    QuietDeviceLibraries();
+    client = OpenJackClient(ClientName, server);
+    if (!client) return DeviceNoDriver;
+    int result = DeviceOk;
+    if (other && !jack_port_by_name(client, other)) result = DeviceBadId;
+    else if (!(port = jack_port_register(client, portName, JACK_DEFAULT_MIDI_TYPE, flags, 0))) result = DeviceOpenFailed;
+    else sampleRate = jack_get_sample_rate(client);
+    if (result != DeviceOk) Close();
+    return result;
+  }
+  // Before the client is handed over: closes it after a failed start.
+  void Close() {
+    jack_deactivate(client);
+    jack_client_close(client);
+    client = nullptr;
+  }
+};
+
 }  // namespace
 
 std::optional<std::vector<std::string>> JackMidiPorts(bool destinations) {
@@ -53,15 +82,9 @@ std::optional<std::vector<std::string>> JackMidiPorts(bool destinations) {
 
 // ---- Output ----
 
-struct JackMidiOutput::Client {
-  jack_client_t* client = nullptr;
-  jack_port_t* port = nullptr;
-  std::string server = CurrentJackServer();
+struct JackMidiOutput::Client : PortClient {
   TimedMessageQueue queue{4096};
-  int64_t clockOffsetNs = 0;
-  double sampleRate = 0;
   std::atomic<int64_t> latencyOffsetNs{0};
-  std::atomic<bool> dead{false};
   std::atomic<uint64_t> cycles{0};
   std::atomic<bool> idle{true};  // the last cycle left nothing pending
   JackFrameClock frameClock;       // process callback only
@@ -106,34 +129,17 @@ JackMidiOutput::JackMidiOutput(std::unique_ptr<Client> client) : client_(std::mo
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& target, const std::string& portName,
                                                      int& result) {
-  QuietDeviceLibraries();
   auto c = std::make_unique<Client>();
-  c->client = OpenJackClient(ClientName, c->server);
-  if (!c->client) {
-    result = DeviceNoDriver;
-    return nullptr;
-  }
-  auto fail = [&](int code) {
-    jack_client_close(c->client);
-    result = code;
-    return nullptr;
-  };
-  if (!target.empty() && !jack_port_by_name(c->client, target.c_str())) return fail(DeviceBadId);
-  c->port = jack_port_register(c->client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (!c->port) return fail(DeviceOpenFailed);
-  c->clockOffsetNs = MeasureJackClockOffset();
-  c->sampleRate = jack_get_sample_rate(c->client);
+  result = c->Open(target.empty() ? nullptr : target.c_str(), portName.c_str(), JackPortIsOutput);
+  if (result != DeviceOk) return nullptr;
   jack_set_process_callback(c->client, &Client::Process, c.get());
   jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
-  if (jack_activate(c->client) != 0) return fail(DeviceOpenFailed);
-  if (!target.empty()) {
-    const int connected = jack_connect(c->client, jack_port_name(c->port), target.c_str());
-    if (connected != 0 && connected != EEXIST) {
-      jack_deactivate(c->client);
-      return fail(DeviceOpenFailed);
-    }
+  if (jack_activate(c->client) != 0 ||
+      (!target.empty() && !ConnectJackPorts(c->client, jack_port_name(c->port), target.c_str()))) {
+    c->Close();
+    result = DeviceOpenFailed;
+    return nullptr;
   }
-  result = DeviceOk;
   return std::unique_ptr<JackMidiOutput>(new JackMidiOutput(std::move(c)));
 }
 
@@ -179,20 +185,15 @@ uint64_t JackMidiOutput::Lost() const { return client_->queue.Lost(); }
 
 // ---- Input ----
 
-struct JackMidiInput::Client {
+struct JackMidiInput::Client : PortClient {
   struct Item {
     int64_t timeNs;
     ShortMessage message;
   };
-  jack_client_t* client = nullptr;
-  jack_port_t* port = nullptr;
-  std::string server = CurrentJackServer();
   SpscRing<Item> ring{2048};
   sem_t ready{};
   std::atomic<bool> quit{false};
-  std::atomic<bool> dead{false};
   int64_t clockOffsetNs = 0;
-  double sampleRate = 0;
   TimedMidiInputHandler handler;
   std::thread delivery;
 
@@ -244,29 +245,22 @@ JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move
 
 std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, TimedMidiInputHandler handler,
                                                    int& result) {
-  QuietDeviceLibraries();
   auto c = std::make_unique<Client>();
   c->handler = std::move(handler);
-  c->client = OpenJackClient(ClientName, c->server);
-  if (!c->client) {
-    result = DeviceNoDriver;
-    return nullptr;
-  }
-  auto fail = [&](int code) {
-    jack_client_close(c->client);
-    result = code;
+  result = c->Open(source.c_str(), "in", JackPortIsInput);
+  if (result != DeviceOk) return nullptr;
+  auto fail = [&] {
+    c->Close();
+    result = DeviceOpenFailed;
     return nullptr;
   };
-  if (!jack_port_by_name(c->client, source.c_str())) return fail(DeviceBadId);
-  c->port = jack_port_register(c->client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  if (!c->port || sem_init(&c->ready, 0, 0) != 0) return fail(DeviceOpenFailed);
+  if (sem_init(&c->ready, 0, 0) != 0) return fail();
   c->clockOffsetNs = MeasureJackClockOffset();
-  c->sampleRate = jack_get_sample_rate(c->client);
   try {
     c->delivery = std::thread([client = c.get()] { client->Deliver(); });
   } catch (const std::system_error&) {
     sem_destroy(&c->ready);
-    return fail(DeviceOpenFailed);
+    return fail();
   }
   auto input = std::unique_ptr<JackMidiInput>(new JackMidiInput(std::move(c)));
   Client& client = *input->client_;
@@ -276,8 +270,7 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, Ti
     result = DeviceOpenFailed;
     return nullptr;  // the destructor stops the thread and closes the client
   }
-  const int connected = jack_connect(client.client, source.c_str(), jack_port_name(client.port));
-  if (connected != 0 && connected != EEXIST) {
+  if (!ConnectJackPorts(client.client, source.c_str(), jack_port_name(client.port))) {
     result = DeviceOpenFailed;
     return nullptr;
   }

@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -122,6 +123,12 @@ class JackFrameClock {
 inline jack_client_t* OpenJackClient(const std::string& name, const std::string& server) {
   jack_status_t status{};
   return jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, server.c_str());
+}
+
+// Connects two ports by full name; true also when they already were.
+inline bool ConnectJackPorts(jack_client_t* client, const char* from, const char* to) {
+  const int r = jack_connect(client, from, to);
+  return r == 0 || r == EEXIST;
 }
 
 }  // namespace varnel
