@@ -55,13 +55,6 @@ QString DeviceCaption(const QActionGroup* group, int id, const QString& none) {
   return none;
 }
 
-// Values whose controls arrive with later windows (piano, template frame, channel panel): what
-// was read at start-up goes back unchanged, or the control's default when nothing was stored.
-template <typename T>
-void Keep(Settings& settings, SettingName<T> value, T fallback) {
-  settings.Write(value, settings.Read(value, fallback));
-}
-
 // The output menu's captions without "&", as device names are stored.
 std::vector<std::string> OutputDeviceNames(const QActionGroup* group) {
   std::vector<std::string> names;
