@@ -2,8 +2,7 @@
 // MIDI input light, the notes of the row being played, the options and the settings it keeps.
 #include <QAction>
 #include <QCheckBox>
-#include <QGuiApplication>
-#include <QScreen>
+#include <QRect>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -22,12 +21,6 @@ namespace varnel {
 namespace {
 
 using S = Settings;
-
-bool OnSomeScreen(const QRect& bounds) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(bounds)) return true;
-  return false;
-}
 
 }  // namespace
 

@@ -4,9 +4,8 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QRadioButton>
-#include <QScreen>
+#include <QRect>
 #include <QToolBar>
 #include <algorithm>
 #include <cmath>
@@ -109,9 +108,7 @@ void TMainForm::GetSettings() {
   const auto left = s.Read(S::Left), top = s.Read(S::Top), width = s.Read(S::Width), height = s.Read(S::Height);
   const QRect wanted(left.value_or(x()), top.value_or(y()), std::clamp(width.value_or(this->width()), 100, 32767),
                      std::clamp(height.value_or(this->height()), 100, 32767));
-  bool onScreen = false;
-  for (const QScreen* screen : QGuiApplication::screens()) onScreen |= screen->availableGeometry().intersects(wanted);
-  if (onScreen) {
+  if (OnSomeScreen(wanted)) {
     if (left || top) move(wanted.topLeft());
     if (width || height) resize(wanted.size());
   }
