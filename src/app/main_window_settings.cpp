@@ -87,10 +87,8 @@ void TMainForm::ApplyOptions() {
   options_->CopyTo(frame_->Options());
   // Per output device: MIDI clock from the next start of playback, the latency offset at once.
   const auto outputs = options_->OutputDevices();
-  for (const std::string& name : OutputDeviceNames(commands_->OutDevices)) {
-    const auto it = outputs.find(name);
-    devices_->SetOutputOptions(name, it == outputs.end() ? OutputOptions{} : it->second);
-  }
+  for (const std::string& name : OutputDeviceNames(commands_->OutDevices))
+    if (!outputs.contains(name)) devices_->SetOutputOptions(name, OutputOptions{});
   for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
   ApplyPianoOptions();
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
@@ -135,8 +133,9 @@ void TMainForm::GetSettings() {
   SetCheck(Action(QStringLiteral("FollowSong")), s.Read(S::FollowSong));
   SetCheck(Action(QStringLiteral("AutoShowPiano")), s.Read(S::AutoShowPiano));
   // A stored 0 starts with editing off; every new or loaded song turns it on again.
-  if (const auto edit = s.Read(S::EditEnabled)) song_->EditEnabled = *edit;
-  SetCheck(Action(QStringLiteral("EditEnabled")), s.Read(S::EditEnabled));
+  const auto edit = s.Read(S::EditEnabled);
+  if (edit) song_->EditEnabled = *edit;
+  SetCheck(Action(QStringLiteral("EditEnabled")), edit);
   SetCheck(Action(QStringLiteral("DisableWarnings")), s.Read(S::DisableWarnings));
   const auto simple = s.Read(S::TransposeSimple);
   SetCheck(Action(QStringLiteral("TransposeSimple")), simple);
@@ -152,10 +151,7 @@ void TMainForm::GetSettings() {
   SetIndex(options_->MainMenu, s.Read(S::MainMenu));
   GetPianoSettings(s);
   UpdateFormMenu();
-  if (const auto metronome = s.Read(S::MetronomeEnabled)) {
-    Action(QStringLiteral("Metronome"))->setChecked(*metronome);
-    song_->Metronome = *metronome;
-  }
+  SetCheck(Action(QStringLiteral("Metronome")), s.Read(S::MetronomeEnabled));  // its toggle sets the song's
   SetCheck(Action(QStringLiteral("BarEdit")), s.Read(S::EditToolbar));
   // The panels at the right of the editor: their menu items show and hide them.
   for (auto [name, key] : {std::pair{S::AddSpecialVisible, "AddTemplate"}, std::pair{S::MCPropsVisible, "ChannelPropsPanel"}})
@@ -167,10 +163,11 @@ void TMainForm::GetSettings() {
   // A stored font wins over the font of a scheme: it comes after it.
   RestoreFont(s.Read(S::FontName), s.Read(S::FontSize), s.Read(S::FontBold));
 
-  if (const auto tone = s.Read(S::Key1); tone && *tone >= 0 && *tone < 12) song_->KeyTone = *tone;
-  if (const auto type = s.Read(S::Key2); type && *type >= 0 && *type < 2) song_->KeyType = *type;
-  SetIndex(props_->KeyTone, s.Read(S::Key1));
-  SetIndex(props_->KeyType, s.Read(S::Key2));
+  const auto tone = s.Read(S::Key1), type = s.Read(S::Key2);
+  if (tone && *tone >= 0 && *tone < 12) song_->KeyTone = *tone;
+  if (type && *type >= 0 && *type < 2) song_->KeyType = *type;
+  SetIndex(props_->KeyTone, tone);
+  SetIndex(props_->KeyType, type);
 
   options_->CopyTo(frame_->Options());
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
