@@ -31,6 +31,7 @@
 #include "midi/row_clock.h"
 #include "midi_timing_bench.h"
 #include "song/song.h"
+#include "support/jack_process.h"
 
 namespace varnel::bench {
 namespace {
@@ -166,7 +167,7 @@ void RunClock(JackCapture& capture, bool quick) {
 int main(int argc, char** argv) {
   using namespace varnel::bench;
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  JackLock lock;
+  varnel::test::JackTestLock lock;
   std::printf("Deviation of note gaps from the row period, over the gaps that span no xrun of the server; then the\n"
               "server's xruns, the gaps left out for them, and the largest deviation of all gaps.\n");
   std::printf("%6s %-6s %-7s %-6s %6s | %6s %6s %6s        | %7s %7s %7s    | %5s %4s %6s\n", "period", "load", "path",

@@ -11,7 +11,8 @@
 namespace varnel::bench {
 
 // A JACK server on the dummy driver (realtime, 48 kHz) with the given period, under a name of its
-// own; JACK_DEFAULT_SERVER points at it while it runs.
+// own; JACK_DEFAULT_SERVER points at it while it runs. The benchmark waits for the JACK tests (and
+// they for it) through their lock, test::JackTestLock.
 class BenchJackServer {
  public:
   ~BenchJackServer() { Stop(); }
@@ -32,17 +33,6 @@ class CpuLoad {
 
  private:
   std::vector<pid_t> children_;
-};
-
-// JACK names a client's socket after the client alone: the benchmark waits for the JACK tests
-// (and they for it) through the tests' own lock.
-class JackLock {
- public:
-  JackLock();
-  ~JackLock();
-
- private:
-  int fd_ = -1;
 };
 
 struct Deviation {

@@ -81,28 +81,16 @@ constexpr const char* ReceiverPort = "VarnelTestReceiver:in";
 
 class JackEndToEnd : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    lock_ = new test::JackTestLock;
-    server_ = new JackServer;
-    why_ = server_->Start();
-    if (const char* old = std::getenv("JACK_DEFAULT_SERVER")) oldServer_ = old;
-    if (why_.empty()) setenv("JACK_DEFAULT_SERVER", server_->Name().c_str(), 1);
-  }
+  static void SetUpTestSuite() { suite_ = new test::JackSuiteServer; }
   static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-    delete lock_;
-    lock_ = nullptr;
-    if (oldServer_.empty()) unsetenv("JACK_DEFAULT_SERVER");
-    else setenv("JACK_DEFAULT_SERVER", oldServer_.c_str(), 1);
+    delete suite_;
+    suite_ = nullptr;
   }
   void SetUp() override {
-    if (!why_.empty()) GTEST_SKIP() << why_;
+    if (!suite_->Why().empty()) GTEST_SKIP() << suite_->Why();
   }
 
-  static inline JackServer* server_ = nullptr;
-  static inline test::JackTestLock* lock_ = nullptr;
-  static inline std::string why_, oldServer_;
+  static inline test::JackSuiteServer* suite_ = nullptr;
 };
 
 TEST_F(JackEndToEnd, Output_ToAReceiverPort_DeliversExactlyTheBytesInOrder) {

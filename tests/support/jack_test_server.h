@@ -1,19 +1,12 @@
 // A JACK server that a test starts under a name of its own (dummy driver: no sound card needed),
-// and the lock that makes JACK tests of all test processes take turns.
+// and what a whole JACK test suite holds while it runs.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
-#include <vector>
+
+#include "support/jack_process.h"
 
 namespace varnel::test {
-
-// The program's path on $PATH, or empty.
-std::string FindProgram(const std::string& name);
-
-// Starts a program with its output appended to `log`; it is sent SIGTERM should the test die.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& log);
 
 class JackServer {
  public:
@@ -31,17 +24,22 @@ class JackServer {
   std::string name_;
 };
 
-// JACK names a client's socket after the client alone, so two test processes whose clients share
-// a name collide even on separate servers: every JACK test suite holds this lock while it runs.
-class JackTestLock {
+// For a suite's SetUpTestSuite: takes the JACK tests' lock, starts a server and points
+// JACK_DEFAULT_SERVER at it; the destructor undoes all three.
+class JackSuiteServer {
  public:
-  JackTestLock();
-  ~JackTestLock();
-  JackTestLock(const JackTestLock&) = delete;
-  JackTestLock& operator=(const JackTestLock&) = delete;
+  JackSuiteServer();
+  ~JackSuiteServer();
+  JackSuiteServer(const JackSuiteServer&) = delete;
+  JackSuiteServer& operator=(const JackSuiteServer&) = delete;
+
+  // Empty when the server runs, else why it does not (for GTEST_SKIP).
+  const std::string& Why() const { return why_; }
 
  private:
-  int fd_ = -1;
+  JackTestLock lock_;  // declared first: released last
+  JackServer server_;
+  std::string why_, oldServer_;
 };
 
 }  // namespace varnel::test
