@@ -158,10 +158,15 @@ void TMainForm::GetSettings() {
     if (const auto visible = s.Read(name); visible && *visible != Action(QString::fromLatin1(key))->isChecked())
       Action(QString::fromLatin1(key))->trigger();
 
-  // Any other stored scheme leaves the default.
-  if (const auto scheme = s.Read(S::DefaultScheme); scheme && (*scheme == 1 || *scheme == 2)) ChangeThemePlus(*scheme);
+  // Any other stored scheme leaves the default. The editor views are drawn once, by the first
+  // PrepareEditor after this; only the cell sizes must follow the fonts here.
+  if (const auto scheme = s.Read(S::DefaultScheme); scheme && (*scheme == 1 || *scheme == 2)) {
+    Action(QStringLiteral("Scheme%1").arg(*scheme))->setChecked(true);
+    SwitchScheme(true, *scheme);
+  }
   // A stored font wins over the font of a scheme: it comes after it.
   RestoreFont(s.Read(S::FontName), s.Read(S::FontSize), s.Read(S::FontBold));
+  MeasureCells();
 
   const auto tone = s.Read(S::Key1), type = s.Read(S::Key2);
   if (tone && *tone >= 0 && *tone < 12) song_->KeyTone = *tone;

@@ -354,7 +354,6 @@ void TMainForm::RestoreFont(const std::optional<QString>& name, const std::optio
   if (bold) font.setBold(*bold);
   frame_->Grid1()->setFont(font);
   frame_->Grid2()->setFont(font);
-  MeasureCells();
 }
 
 }  // namespace varnel
