@@ -5,13 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_devices.h"
-#include "midi/playback.h"
-#include "midi/recording_output.h"
-#include "midi/row_clock.h"
+#include "engine_rig.h"
 #include "midi/sounding_notes.h"
-#include "song/song.h"
-#include "support/recording_reporter.h"
 
 namespace varnel {
 namespace {
@@ -52,7 +47,7 @@ TEST(SoundingNotes, Track_MessageKinds_StartAndEndTheRightNotes) {
   }
 }
 
-class HangingNotesTest : public ::testing::Test {
+class HangingNotesTest : public ::testing::Test, protected test::EngineRig {
  protected:
   HangingNotesTest() {
     // Three channels on MIDI channels 0, 4 and 9: channel 0 a plain note, channel 1 two notes kept
@@ -69,7 +64,6 @@ class HangingNotesTest : public ::testing::Test {
     song.StoreCell(0, 2, 2, CellNoteOff);
     EXPECT_TRUE(devices.OpenMidiOut(0));
   }
-  MidiRecorder& rec() { return backend.Recorder(); }
   void PlayRows(int n) {
     for (int i = 0; i < n; ++i) ASSERT_TRUE(clock.Advance());
   }
@@ -78,24 +72,12 @@ class HangingNotesTest : public ::testing::Test {
     for (const auto& e : rec().Events()) m.push_back(HexBytes(e.message));
     return m;
   }
-  static Messages AllNotesOff() {
-    Messages m;
-    for (int c = 0; c < 16; ++c) m.push_back(HexBytes(MakeShortMessage(uint8_t(0xB0 + c), 123, 0)));
-    return m;
-  }
   static Messages Join(Messages a, const Messages& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   }
   // After three rows: 60 on MIDI channel 0, 60 and 62 (48 and 50 transposed) on channel 4.
   const Messages soundingOffs{"80 3C 00", "84 3C 00", "84 3E 00"};
-
-  test::RecordingReporter reporter;
-  TVNSong song{&reporter};
-  RecordingBackend backend;
-  MidiDevices devices{backend, song};
-  ManualRowClock clock;
-  PlaybackEngine engine{song, devices, clock};
 };
 
 TEST_F(HangingNotesTest, StopAndPause_EndExactlyTheSoundingNotesBeforeAllNotesOff) {
@@ -109,13 +91,13 @@ TEST_F(HangingNotesTest, StopAndPause_EndExactlyTheSoundingNotesBeforeAllNotesOf
     rec().Clear();
     if (pause) engine.PlayPause();
     else engine.Stop();
-    EXPECT_EQ(Sent(), Join(soundingOffs, AllNotesOff()));
+    EXPECT_EQ(Sent(), Join(soundingOffs, AllNotesOffMessages()));
     EXPECT_EQ(devices.SoundingNoteCount(), 0);
 
     // Nothing sounds any more: the next stop sends the controllers alone.
     rec().Clear();
     engine.Stop();
-    EXPECT_EQ(Sent(), AllNotesOff());
+    EXPECT_EQ(Sent(), AllNotesOffMessages());
   }
 }
 
@@ -130,7 +112,7 @@ TEST_F(HangingNotesTest, Mute_EndsTheNotesOfThatChannelOnly) {
   rec().Clear();
   PlayRows(1);
   engine.Stop();
-  EXPECT_EQ(Sent(), Join({"80 3C 00"}, AllNotesOff()));
+  EXPECT_EQ(Sent(), Join({"80 3C 00"}, AllNotesOffMessages()));
 }
 
 TEST_F(HangingNotesTest, DeviceChangeAndClose_EndTheNotesOnTheOldDevice) {
@@ -159,7 +141,7 @@ TEST_F(HangingNotesTest, PassedThroughNotes_AreEndedToo) {
   devices.PassThrough(MakeShortMessage(0x80, 65, 0), 7);
   rec().Clear();
   devices.AllNotesOff(-1);
-  EXPECT_EQ(Sent(), Join({"87 40 00"}, AllNotesOff()));
+  EXPECT_EQ(Sent(), Join({"87 40 00"}, AllNotesOffMessages()));
 }
 
 TEST_F(HangingNotesTest, NoteGivenForLater_IsEndedAfterItStarts) {

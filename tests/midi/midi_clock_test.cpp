@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_rig.h"
 #include "midi/midi_clock.h"
 #include "midi/midi_devices.h"
 #include "midi/playback.h"
@@ -121,7 +122,7 @@ TEST(MidiClockPosition, RowsFromTop_SongModeAddsEachEarlierPositionsShortestPatt
   EXPECT_EQ(RowsFromTop(song), 3);
 }
 
-class MidiClockEngineTest : public ::testing::Test {
+class MidiClockEngineTest : public ::testing::Test, protected test::EngineRig {
  protected:
   MidiClockEngineTest() {
     song.Reset(1, 16, true);
@@ -131,7 +132,6 @@ class MidiClockEngineTest : public ::testing::Test {
     devices.SetOutputOptions("Recorder", {true, 0});
     rec().Clear();
   }
-  MidiRecorder& rec() { return backend.Recorder(); }
   // System messages and notes only (the channel preparation left out), in order.
   Messages Sent() {
     Messages m;
@@ -151,13 +151,6 @@ class MidiClockEngineTest : public ::testing::Test {
     for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
     return all;
   }
-
-  test::RecordingReporter reporter;
-  TVNSong song{&reporter};
-  RecordingBackend backend;
-  MidiDevices devices{backend, song};
-  ManualRowClock clock;
-  PlaybackEngine engine{song, devices, clock};
 };
 
 TEST_F(MidiClockEngineTest, PlayPauseResumeStop_TransportMessagesAroundTheNotes) {

@@ -5,12 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "midi/midi_devices.h"
-#include "midi/playback.h"
-#include "midi/recording_output.h"
-#include "midi/row_clock.h"
-#include "song/song.h"
-#include "support/recording_reporter.h"
+#include "engine_rig.h"
 
 namespace varnel {
 namespace {
@@ -19,14 +14,13 @@ using Messages = std::vector<std::string>;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public ::testing::Test, protected test::EngineRig {
  protected:
   PlaybackTest() {
     song.Reset(2, 16, true);
     EXPECT_TRUE(devices.OpenMidiOut(0));
     rec().Clear();
   }
-  MidiRecorder& rec() { return backend.Recorder(); }
 
   // Starts or resumes; what that sends is labelled -1.
   void PlayPause() {
@@ -66,18 +60,6 @@ class PlaybackTest : public ::testing::Test {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   }
-  Messages AllNotesOffAll() {
-    Messages m;
-    for (int ch = 0; ch < 16; ++ch) m.push_back(HexBytes(MakeShortMessage(uint8_t(0xB0 + ch), 123, 0)));
-    return m;
-  }
-
-  test::RecordingReporter reporter;
-  TVNSong song{&reporter};
-  RecordingBackend backend;
-  MidiDevices devices{backend, song};
-  ManualRowClock clock;
-  PlaybackEngine engine{song, devices, clock};
   std::vector<int> orders;
   int tick_ = 0;
 };
@@ -198,7 +180,7 @@ TEST_F(PlaybackTest, PauseThenPlay_ResumesAtNextRow) {
   PlayPause();
   EXPECT_FALSE(engine.Playing());
   EXPECT_FALSE(engine.Stopped());
-  EXPECT_EQ(AllSent(), AllNotesOffAll());
+  EXPECT_EQ(AllSent(), AllNotesOffMessages());
   EXPECT_FALSE(clock.Advance());
   EXPECT_EQ(song.PlayingRow, 3);
 
@@ -226,7 +208,7 @@ TEST_F(PlaybackTest, Stop_RewindsToLoopStartsAndSilencesAllChannels) {
     engine.Stop();
     EXPECT_TRUE(engine.Stopped());
     EXPECT_FALSE(engine.Playing());
-    EXPECT_EQ(AllSent(), AllNotesOffAll());
+    EXPECT_EQ(AllSent(), AllNotesOffMessages());
     EXPECT_EQ(song.PlayingRow, c.row);
     EXPECT_EQ(song.PlayingOrder, c.order);
     EXPECT_FALSE(clock.Advance());
