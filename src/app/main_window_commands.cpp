@@ -28,8 +28,6 @@ const QString MidiFilters = QStringLiteral("All files (*);;Standart MIDI files (
 const QString MidiImportFilters = QStringLiteral("All files (*);;Standard MIDI files (*.mid)");
 const QString ModuleFilters = QStringLiteral("All files (*);;FastTracker 2 Modules (*.xm)");
 
-QString EscapeAmpersands(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
-
 // The song's file name without its extension; a dot in a folder name is no extension.
 QString WithoutExtension(const QString& path) {
   const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
@@ -123,7 +121,7 @@ void TMainForm::SyncActions() {
 
 void TMainForm::BuildDeviceMenus() {
   const auto add = [this](QMenu* menu, QActionGroup* group, int id, const std::string& name, bool output) {
-    auto* item = new QAction(EscapeAmpersands(QString::fromStdString(name)), menu);
+    auto* item = new QAction(MenuCaption(QString::fromStdString(name)), menu);
     item->setCheckable(true);
     item->setData(id);
     group->addAction(item);

@@ -32,7 +32,6 @@ int SeparatorEnd(const QString& path) {
 }
 
 // A menu shows "&&" as "&": captions double it, and the path is the caption undoubled again.
-QString CaptionOf(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
 QString PathOfCaption(QString caption) { return caption.replace(QStringLiteral("&&"), QStringLiteral("&")); }
 
 // A version number: an optional sign and decimal digits, within 32 bits.
@@ -200,8 +199,8 @@ void TMainForm::RecentInsert(const QString& path) {
       names[j]->setVisible(names[j - 1]->isVisible());
     }
   }
-  slot(0)->setText(CaptionOf(path));
-  names[0]->setText(CaptionOf(path.mid(SeparatorEnd(path))));
+  slot(0)->setText(MenuCaption(path));
+  names[0]->setText(MenuCaption(path.mid(SeparatorEnd(path))));
   slot(0)->setVisible(true);
   names[0]->setVisible(true);
 }
@@ -220,8 +219,8 @@ void TMainForm::SetRecentFiles(const QStringList& paths) {
   for (int i = 0; i < RecentSlots; ++i) {
     QAction* slot = Action(QStringLiteral("Recent%1").arg(i));
     const bool used = i < paths.size() && !paths[i].isEmpty();
-    slot->setText(used ? CaptionOf(paths[i]) : QString());
-    names[i]->setText(used ? CaptionOf(paths[i].mid(SeparatorEnd(paths[i]))) : QString());
+    slot->setText(used ? MenuCaption(paths[i]) : QString());
+    names[i]->setText(used ? MenuCaption(paths[i].mid(SeparatorEnd(paths[i]))) : QString());
     slot->setVisible(used);
     names[i]->setVisible(used);
   }

@@ -53,6 +53,8 @@ MainCommands::MainCommands(QMainWindow* window) : QObject(window), window_(windo
   BuildEditBar();
 }
 
+QString MenuCaption(QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
 QAction* MainCommands::operator[](const QString& key) const {
   QAction* action = actions_.value(key);
   Q_ASSERT_X(action, "MainCommands", qPrintable(key));

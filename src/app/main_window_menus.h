@@ -65,4 +65,7 @@ class MainCommands : public QObject {
   QHash<QString, QMenu*> lengthMenus_;  // "TrackForward", "ChannelBackward", ...
 };
 
+// A plain text (a device or file name) as a menu caption: each "&" shows as itself, not as a mnemonic.
+QString MenuCaption(QString text);
+
 }  // namespace varnel
