@@ -19,8 +19,8 @@ QString Latin(const char* text) { return QString::fromLatin1(text); }
 
 QString ExtensionKey() { return QLatin1Char('.') + Latin(SongExtension); }
 
-// The name of the value that keeps a previous file type: the product name with blanks as "_".
-QString BackupName() { return QStringLiteral("Varnel").replace(QLatin1Char(' '), QLatin1Char('_')) + QStringLiteral(".Back"); }
+// The name of the value that keeps a previous file type: the product name (blanks as "_") and ".Back".
+QString BackupName() { return QStringLiteral("Varnel.Back"); }
 
 QString DefaultOf(const QString& key) { return key + QStringLiteral("/Default"); }
 
