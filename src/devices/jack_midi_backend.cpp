@@ -179,9 +179,6 @@ void JackMidiOutput::CancelAfter(MidiTime after) {
 double JackMidiOutput::ClockRatio() const { return client_->ratio.load(std::memory_order_relaxed); }
 
 std::string JackMidiOutput::PortName() const { return jack_port_name(client_->port); }
-uint32_t JackMidiOutput::Period() const { return jack_get_buffer_size(client_->client); }
-uint32_t JackMidiOutput::SampleRate() const { return jack_get_sample_rate(client_->client); }
-uint64_t JackMidiOutput::Lost() const { return client_->queue.Lost(); }
 
 // ---- Input ----
 
@@ -311,9 +308,6 @@ void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds) {}
 void JackMidiOutput::CancelAfter(MidiTime) {}
 double JackMidiOutput::ClockRatio() const { return 1.0; }
 std::string JackMidiOutput::PortName() const { return ""; }
-uint32_t JackMidiOutput::Period() const { return 0; }
-uint32_t JackMidiOutput::SampleRate() const { return 0; }
-uint64_t JackMidiOutput::Lost() const { return 0; }
 
 JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 JackMidiInput::~JackMidiInput() = default;

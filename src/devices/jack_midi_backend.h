@@ -41,9 +41,6 @@ class JackMidiOutput final : public MidiOutput {
   double ClockRatio() const override;  // of the server's sample clock, measured as it runs
 
   std::string PortName() const;  // Varnel's port, full name
-  uint32_t Period() const;       // frames
-  uint32_t SampleRate() const;
-  uint64_t Lost() const;         // messages dropped because the queue was full
 
   struct Client;
 

@@ -37,7 +37,6 @@ struct JackCycle {
   int64_t startNs = 0;       // MidiClock time of the cycle's first frame
   double framesPerNs = 0;    // the sample rate
   uint32_t frames = 0;       // frames in the cycle
-  uint32_t firstFrame = 0;   // JACK's frame count at the cycle's first frame
 
   // Where a time falls, in frames from the cycle's first frame (fractional, may be outside).
   double Position(int64_t ns) const { return double(ns - startNs) * framesPerNs; }
@@ -46,18 +45,16 @@ struct JackCycle {
 };
 
 // Process callback only. False when JACK has no estimate yet. Within a cycle frames follow the
-// nominal rate stretched by `ratio` (JackClockRatio): JACK's estimate of the period
-// wobbles with the wake-ups, the sample clock does not.
+// nominal rate: JACK's estimate of the period wobbles with the wake-ups, the sample clock does not.
 inline bool CurrentJackCycle(jack_client_t* client, jack_nframes_t frames, double sampleRate, int64_t clockOffsetNs,
-                             JackCycle& cycle, double ratio = 1.0) {
+                             JackCycle& cycle) {
   jack_nframes_t first = 0;
   jack_time_t usecs = 0, next = 0;
   float period = 0;
   if (jack_get_cycle_times(client, &first, &usecs, &next, &period) != 0 || sampleRate <= 0 || frames == 0) return false;
   cycle.startNs = int64_t(usecs) * 1000 + clockOffsetNs;
-  cycle.framesPerNs = sampleRate / 1e9 / ratio;
+  cycle.framesPerNs = sampleRate / 1e9;
   cycle.frames = frames;
-  cycle.firstFrame = first;
   return true;
 }
 

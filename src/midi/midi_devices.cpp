@@ -249,14 +249,6 @@ int MidiDevices::Release(int channel, MidiTime when, MidiTime (&last)[16]) {
   return int(channels);
 }
 
-int MidiDevices::ReleaseSoundingNotes(int channel, MidiTime when) {
-  if (channel > 15) return 0;
-  const int before = SoundingNoteCount(channel);
-  MidiTime last[16];
-  Release(channel, when, last);
-  return before;
-}
-
 int MidiDevices::SoundingNoteCount(int channel) const {
   std::scoped_lock lock(outputMutex_);
   return sounding_.Count(channel);

@@ -105,8 +105,6 @@ class MidiDevices {
   // System messages (MIDI clock, Start, Continue, Stop) and the Song Position Pointer (0..16383).
   void SendSystem(uint8_t status, MidiTime when = SendNow);
   void SongPositionPointer(int sixteenths, MidiTime when = SendNow);
-  // Note-offs for the notes sounding on a channel (-1: all); returns how many.
-  int ReleaseSoundingNotes(int channel, MidiTime when = SendNow);
   int SoundingNoteCount(int channel = -1) const;
 
  private:
