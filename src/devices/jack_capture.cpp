@@ -101,14 +101,7 @@ std::unique_ptr<JackCapture> JackCapture::Open(const std::string& clientName, si
   return std::unique_ptr<JackCapture>(new JackCapture(std::move(c)));
 }
 
-JackCapture::~JackCapture() {
-  if (client_->dead || !JackServerRunning(client_->server)) {
-    KeepForever(client_->client);
-    return;
-  }
-  jack_deactivate(client_->client);
-  jack_client_close(client_->client);
-}
+JackCapture::~JackCapture() { CloseJackClient(client_->client, client_->server, client_->dead); }
 
 bool JackCapture::ConnectMidi(const std::string& source) {
   return ConnectJackPorts(client_->client, source.c_str(), jack_port_name(client_->midi));

@@ -23,18 +23,6 @@ namespace {
 
 constexpr const char* ClientName = "Varnel";
 
-// Closes a client, unless its server has gone: libjack crashes closing those.
-void CloseClient(jack_client_t* client, const std::string& server, bool dead) {
-  if (!client) return;
-  if (dead || !JackServerRunning(server)) {
-    Trace("JACK server ", server, " has gone; Varnel's client stays unclosed");
-    KeepForever(client);
-    return;
-  }
-  jack_deactivate(client);
-  jack_client_close(client);
-}
-
 // What an output and an input share: a client of the current server with one MIDI port.
 struct PortClient {
   jack_client_t* client = nullptr;
@@ -155,7 +143,7 @@ JackMidiOutput::~JackMidiOutput() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  CloseClient(client_->client, client_->server, client_->dead);
+  CloseJackClient(client_->client, client_->server, client_->dead);
 }
 
 void JackMidiOutput::Send(const ShortMessage& message, MidiTime when) {
@@ -282,7 +270,7 @@ JackMidiInput::~JackMidiInput() {
   sem_post(&client_->ready);
   client_->delivery.join();
   sem_destroy(&client_->ready);
-  CloseClient(client_->client, client_->server, client_->dead);
+  CloseJackClient(client_->client, client_->server, client_->dead);
 }
 
 }  // namespace varnel

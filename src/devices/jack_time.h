@@ -1,5 +1,5 @@
-// Between JACK's frame clock and MidiClock, for the JACK clients of this folder (not installed with
-// the public headers: it needs libjack's).
+// Between JACK's frame clock and MidiClock, and the opening, connecting and closing that the JACK
+// clients of this folder share (not installed with the public headers: it needs libjack's).
 #pragma once
 
 #include <jack/jack.h>
@@ -11,7 +11,9 @@
 #include <limits>
 #include <string>
 
+#include "devices/jack_server.h"
 #include "midi/timed_queue.h"
+#include "song/reporter.h"
 
 namespace varnel {
 
@@ -120,6 +122,18 @@ class JackFrameClock {
 inline jack_client_t* OpenJackClient(const std::string& name, const std::string& server) {
   jack_status_t status{};
   return jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, server.c_str());
+}
+
+// Closes a client, unless its server has gone (`dead`: it said so): libjack crashes closing those.
+inline void CloseJackClient(jack_client_t* client, const std::string& server, bool dead) {
+  if (!client) return;
+  if (dead || !JackServerRunning(server)) {
+    Trace("JACK server ", server, " has gone; Varnel's client stays unclosed");
+    KeepForever(client);
+    return;
+  }
+  jack_deactivate(client);
+  jack_client_close(client);
 }
 
 // Connects two ports by full name; true also when they already were.
