@@ -140,6 +140,8 @@ class ClaimedOutput final : public MidiOutput {
   std::chrono::nanoseconds Lead() const override { return inner_->Lead(); }
   void SetLatencyOffset(std::chrono::nanoseconds offset) override { inner_->SetLatencyOffset(offset); }
   void CancelAfter(MidiTime after) override { inner_->CancelAfter(after); }
+  bool HoldsMessages() const override { return inner_->HoldsMessages(); }
+  double ClockRatio() const override { return inner_->ClockRatio(); }
 
  private:
   std::unique_ptr<MidiOutput> inner_;

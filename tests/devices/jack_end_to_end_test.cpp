@@ -150,6 +150,10 @@ TEST_F(JackEndToEnd, VirtualPort_OpensOnceAndReachesAProgramThatConnects) {
   int result = -1;
   auto output = backend.OpenOutput(id, result);
   ASSERT_NE(output, nullptr) << "rc " << result;
+  // Varnel's own JACK port behind the claim: it holds messages until their time, so a stop must be
+  // able to withdraw them and follow up the notes they leave sounding.
+  EXPECT_TRUE(output->HoldsMessages());
+  EXPECT_GT(output->Lead(), std::chrono::nanoseconds{});
   int second = 0;
   EXPECT_EQ(backend.OpenOutput(id, second), nullptr);
   EXPECT_EQ(second, DeviceAllocated);
