@@ -18,7 +18,9 @@
 #include "app/loading_window.h"
 #include "app/main_window_menus.h"
 #include "app/properties_bar.h"
+#include "app/recovery.h"
 #include "app/user_dialogs.h"
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "editing/grid_text.h"
@@ -33,7 +35,8 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
     : QMainWindow(parent),
       ownDialogs_(dialogs ? nullptr : MakeQtDialogs()),
       dialogs_(dialogs ? dialogs : ownDialogs_.get()),
-      song_(std::make_unique<TVNSong>(this)),
+      document_(std::make_unique<SongDocument>(this)),
+      song_(&document_->Song()),
       backend_(backend),
       devices_(std::make_unique<MidiDevices>(backend, *song_)),
       player_(std::make_unique<PlaybackEngine>(*song_, *devices_, clock)) {
@@ -75,7 +78,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::BuildLayout() {
-  frame_ = new TVNFrame(*song_, *devices_, *player_, *this);
+  frame_ = new TVNFrame(*document_, *devices_, *player_, *this);
   client_ = new QSplitter(Qt::Horizontal, this);
   client_->addWidget(frame_);
   setCentralWidget(client_);
@@ -157,20 +160,18 @@ void TMainForm::FormShow() {
   const QString argument = startArgument_.trimmed();
   if (argument == QLatin1String("/install")) {
     const QString demo = QDir(SongsFolder()).filePath(QStringLiteral("song73.vnl"));
-    if (song_->LoadFromFile(demo.toStdString())) {
-      devices_->CheckOutDevice();
-      PrepareEditor();
+    if (document_->Open(demo.toStdString())) {
+      ShowLoadedSong();
       PlayPause();
       AfterLoad();
     }
   } else if (!argument.isEmpty()) {
-    if (song_->LoadFromFile(argument.toStdString())) {
-      devices_->CheckOutDevice();
-      PrepareEditor();
+    if (document_->Open(argument.toStdString())) {
+      ShowLoadedSong();
       AfterLoad();
     }
   }
-  song_->Modified = false;
+  document_->ResetHistory();
   SyncActions();
   StartRecovery();
 }
@@ -272,6 +273,7 @@ void TMainForm::UpdateSongAccess() {
     bool playsPattern = false;
     for (int c = 0; c < s.ChannelsCount() && !playsPattern; ++c) playsPattern = s.GetOrder(c, position) < OrderEmpty;
     if (!playsPattern) {
+      EditStep step(*document_, "song view", StepScope::Orders(0, 0, position, position));
       s.SetOrder(0, position, s.CurrentPattern);
       frame_->RedrawOrders(0, 0);
     }
@@ -303,14 +305,20 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+// A modified song is offered to be saved ("Save", "Discard", "Cancel"). With warnings disabled
+// nothing is asked: the recovery copy keeps the changes for the next start.
 bool TMainForm::CloseRequested() {
   closing_ = true;
   StopPlayback();
-  if (song_->Modified && !WarningConfirmed(QStringLiteral("Sure to quit?"))) {
-    closing_ = false;
-    return false;
+  bool keep = false;
+  if (document_->Modified()) {
+    keep = Action(QStringLiteral("DisableWarnings"))->isChecked() && recovery_->Write();
+    if (!keep && AskSaveDlg() == DialogAnswer::Cancel) {
+      closing_ = false;
+      return false;
+    }
   }
-  EndRecovery();
+  EndRecovery(keep);
   player_->StopPlayTimer();
   SaveSettings();
   devices_->CloseMidiOut();

@@ -48,6 +48,7 @@ class TMIDIPropsFrame;
 class TOptionsForm;
 class TPianoForm;
 class Settings;
+class SongDocument;
 class TTrackForm;
 class TPropertiesBar;
 class TVNFrame;
@@ -89,7 +90,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   bool TransposeSimple() const;
 
   // ---- File commands and recent files (main_window_files.cpp) ----
-  // Asks to save a modified song: Yes (saved or the save dialog cancelled), No, or Cancel.
+  // Asks to save a modified song: Yes (saved), No (discard it), or Cancel (also when the save
+  // was cancelled or failed).
   DialogAnswer AskSaveDlg();
   void RecentInsert(const QString& path);
   // The recent files, most recent first (what the settings keep), and filling both lists from them.
@@ -145,6 +147,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
 
   // ---- For tests and the other windows ----
   TVNSong& Song() { return *song_; }
+  SongDocument& Document() { return *document_; }
   MidiDevices& Devices() { return *devices_; }
   PlaybackEngine& Player() { return *player_; }
   TVNFrame* Frame() const { return frame_; }
@@ -221,6 +224,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void CopyLoopsToGrids();
   void ImportXMClick();
   void ImportMidiClick();
+  void ImportSong(const QString& filters, const QString& suffix, const std::function<bool()>& options,
+                  const std::function<bool(TVNSong&, const QString&)>& import);
   void ExportClick(bool wholeSong);
   void ToggleBars(bool show);
   void SetOnTop(bool on);
@@ -232,15 +237,16 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void NewSongClick(bool keepInstruments);
   void OpenClick();
   void RecentClick(int tag);
+  void RemoveRecent(const QString& path);
   void TemplateClick(int tag);
-  bool SaveClick();  // false only when writing failed
+  bool SaveClick();  // false when the song was not saved (cancelled or failed)
   bool SaveAsClick();
   bool SaveNewVersionClick();
   bool SaveSong(const QString& path);
-  bool LoadSong(const QString& path);
-  void ClearUndo();
+  void ShowLoadedSong();  // after a song replaced the old one: devices, views, a fresh history
   void StartRecovery();
-  void EndRecovery();  // an orderly close: the recovery copy goes
+  // An orderly close: the recovery copy goes, unless it keeps changes nobody was asked about.
+  void EndRecovery(bool keep);
 
   // main_window_settings.cpp
   void ConnectSettings();
@@ -256,8 +262,11 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void ExpandClick(int factor);
   void ShrinkClick(int divisor);
 
-  // main_window_edit.cpp: cut, copy, paste, transpose and undo reach the editor's grid edit.
+  // main_window_edit.cpp: cut, copy, paste and transpose reach the editor's grid edit; undo and
+  // redo step through the document's history and bring every view along.
   void ConnectEdit();
+  void StepHistory(bool redo);
+  void ShowValues();  // the properties bar, loops and channel settings from the song
 
   // main_window_tracks.cpp: channel toggles, track and channel commands, the current channel.
   void ConnectTracks();
@@ -307,7 +316,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
 
   std::unique_ptr<UserDialogs> ownDialogs_;
   UserDialogs* dialogs_;
-  std::unique_ptr<TVNSong> song_;
+  std::unique_ptr<SongDocument> document_;
+  TVNSong* song_;  // the document's
   MidiBackend& backend_;
   SynthSettings synth_;  // the embedded synth's settings ("Audio settings...")
   std::unique_ptr<MidiDevices> devices_;

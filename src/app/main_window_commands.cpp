@@ -11,6 +11,7 @@
 #include "app/main_window_menus.h"
 #include "app/properties_bar.h"
 #include "app/user_dialogs.h"
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "exchange/midi_export.h"
@@ -147,14 +148,20 @@ void TMainForm::WithTimerStopped(const std::function<void()>& change) {
 
 void TMainForm::PackSong(int step) {
   WithTimerStopped([&] {
-    song_->Pack(step);
+    {
+      EditStep edit(*document_, "pack", StepScope::Shape());
+      song_->Pack(step);
+    }
     PrepareEditor();
   });
 }
 
 void TMainForm::AddPatternClick() {
   WithTimerStopped([&] {
-    song_->InsertPattern(song_->CurrentPattern, song_->DefaultPatternLength());
+    {
+      EditStep step(*document_, "add pattern", StepScope::Shape());
+      song_->InsertPattern(song_->CurrentPattern, song_->DefaultPatternLength());
+    }
     PrepareEditor();
   });
 }
@@ -166,9 +173,12 @@ void TMainForm::RemovePatternClick() {
     return;
   }
   WithTimerStopped([&] {
-    const int pattern = song_->CurrentPattern;
-    song_->DeletePattern(pattern);
-    if (pattern > 0) song_->SelectPattern(pattern - 1);
+    {
+      EditStep step(*document_, "remove pattern", StepScope::Shape());
+      const int pattern = song_->CurrentPattern;
+      song_->DeletePattern(pattern);
+      if (pattern > 0) song_->SelectPattern(pattern - 1);
+    }
     PrepareEditor();
   });
 }
@@ -181,10 +191,13 @@ void TMainForm::RemoveBeforeClick() {
   }
   if (!WarningConfirmed(QStringLiteral("Are you sure to remove all patterns before this one?"))) return;
   WithTimerStopped([&] {
-    for (int i = 0; i < current; ++i) {
-      if (song_->PatternsCount() < 2) continue;
-      song_->DeletePattern(0);
-      if (song_->CurrentPattern > 0) song_->SelectPattern(song_->CurrentPattern - 1);
+    {
+      EditStep step(*document_, "remove patterns", StepScope::Shape());
+      for (int i = 0; i < current; ++i) {
+        if (song_->PatternsCount() < 2) continue;
+        song_->DeletePattern(0);
+        if (song_->CurrentPattern > 0) song_->SelectPattern(song_->CurrentPattern - 1);
+      }
     }
     PrepareEditor();
   });
@@ -198,7 +211,10 @@ void TMainForm::RemoveAfterClick() {
   }
   if (!WarningConfirmed(QStringLiteral("Are you sure to remove all patterns after this one?"))) return;
   WithTimerStopped([&] {
-    for (int i = song_->PatternsCount() - 1 - current; i > 0; --i) song_->DeletePattern(current + 1);
+    {
+      EditStep step(*document_, "remove patterns", StepScope::Shape());
+      for (int i = song_->PatternsCount() - 1 - current; i > 0; --i) song_->DeletePattern(current + 1);
+    }
     PrepareEditor();
   });
 }
@@ -216,47 +232,70 @@ void TMainForm::CopyLoopsToGrids() {
 void TMainForm::SetLoop(bool start) {
   const bool orders = frame_->ActiveGrid() == 2;
   const int row = (orders ? frame_->Grid2() : frame_->Grid1())->Row();
-  if (orders) (start ? song_->OrderLoopStart : song_->OrderLoopEnd) = row;
-  else (start ? song_->PatternLoopStart : song_->PatternLoopEnd) = row;
+  {
+    EditStep step(*document_, "loop", StepScope::Values());
+    if (orders) (start ? song_->OrderLoopStart : song_->OrderLoopEnd) = row;
+    else (start ? song_->PatternLoopStart : song_->PatternLoopEnd) = row;
+  }
   CopyLoopsToGrids();
   if (orders) frame_->RedrawOrders(0, 0);
   else frame_->RedrawPattern(0, 0, true);
 }
 
 void TMainForm::ResetLoop() {
-  song_->PatternLoopStart = -1;
-  song_->PatternLoopEnd = -1;
-  song_->OrderLoopStart = -1;
-  song_->OrderLoopEnd = -1;
+  {
+    EditStep step(*document_, "loop", StepScope::Values());
+    song_->PatternLoopStart = -1;
+    song_->PatternLoopEnd = -1;
+    song_->OrderLoopStart = -1;
+    song_->OrderLoopEnd = -1;
+  }
   CopyLoopsToGrids();
   frame_->RedrawPattern(0, 0, true);
   frame_->RedrawOrders(0, 0);
 }
 
 void TMainForm::ImportXMClick() {
-  if (song_->Modified && !WarningConfirmed(QStringLiteral("Current edition will be lost. Continue?"))) return;
-  const QString file = dialogs_->OpenFileName(this, ModuleFilters, QStringLiteral("xm"));
-  if (file.isEmpty()) return;
-  WithTimerStopped([&] {
-    ImportXM(*song_, file.toStdString());
-    PrepareEditor();
-  });
+  ImportSong(ModuleFilters, QStringLiteral("xm"), {},
+             [](TVNSong& song, const QString& file) { return ImportXM(song, file.toStdString()); });
 }
 
 void TMainForm::ImportMidiClick() {
-  if (song_->Modified && !WarningConfirmed(QStringLiteral("Current edition will be lost. Continue?"))) return;
-  const QString file = dialogs_->OpenFileName(this, MidiImportFilters, QStringLiteral("mid"));
-  if (file.isEmpty()) return;
-  // The options dialog's "MIDI Import" page comes first; cancelling it leaves the song alone.
-  if (!dialogs_->Confirm([this] { return options_->Run(TOptionsForm::ImportPage) == QDialog::Accepted; })) return;
-  WithTimerStopped([&] {
-    // "Pack song?" is asked even with warnings disabled.
-    if (ImportMidi(*song_, file.toStdString(), options_->ImportOptions()) &&
-        dialogs_->Question(this, QStringLiteral("Pack song?"))) {
-      for (int step = 1; step <= 4; ++step) song_->Pack(step);
-    }
-    PrepareEditor();
-  });
+  ImportSong(
+      MidiImportFilters, QStringLiteral("mid"),
+      // The options dialog's "MIDI Import" page comes first; cancelling it leaves the song alone.
+      [this] { return dialogs_->Confirm([this] { return options_->Run(TOptionsForm::ImportPage) == QDialog::Accepted; }); },
+      [this](TVNSong& song, const QString& file) {
+        if (!ImportMidi(song, file.toStdString(), options_->ImportOptions())) return false;
+        // "Pack song?" is asked even with warnings disabled.
+        if (dialogs_->Question(this, QStringLiteral("Pack song?")))
+          for (int step = 1; step <= 4; ++step) song.Pack(step);
+        return true;
+      });
+}
+
+// An import fills a song of its own; only a complete one replaces the open song, with a fresh
+// history, and plays from its beginning if the old one was playing. Playback halts while the
+// dialogs are up; cancelled or failed, the open song plays on where it was.
+void TMainForm::ImportSong(const QString& filters, const QString& suffix, const std::function<bool()>& options,
+                           const std::function<bool(TVNSong&, const QString&)>& import) {
+  const bool playing = player_->Playing();
+  if (playing) PlayPause();
+  const auto giveUp = [&] {
+    if (playing) PlayPause();
+  };
+  if (document_->Modified() && !WarningConfirmed(QStringLiteral("Current edition will be lost. Continue?")))
+    return giveUp();
+  const QString file = dialogs_->OpenFileName(this, filters, suffix);
+  if (file.isEmpty() || (options && !options())) return giveUp();
+  TVNSong imported(this);
+  imported.SetDefaultPatternLength(song_->DefaultPatternLength());
+  if (!import(imported, file)) return giveUp();
+  StopPlayback();
+  document_->TakeOver(imported);
+  PrepareEditor();
+  document_->ResetHistory();
+  if (playing) PlayPause();
 }
 
 void TMainForm::ExportClick(bool wholeSong) {

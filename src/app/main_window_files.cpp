@@ -15,7 +15,7 @@
 #include "app/main_window_menus.h"
 #include "app/recovery.h"
 #include "app/user_dialogs.h"
-#include "editor/editor_frame.h"
+#include "document/song_document.h"
 #include "midi/midi_devices.h"
 #include "song/song.h"
 
@@ -95,20 +95,21 @@ void TMainForm::ConnectFiles() {
     button->setPopupMode(QToolButton::MenuButtonPopup);
   }
 
-  recovery_ = new Recovery(*song_, this);
+  recovery_ = new Recovery(*document_, this);
+  document_->SetRecovery(recovery_);
 }
 
 // ---- The question before changes are lost ----
 
 DialogAnswer TMainForm::AskSaveDlg() {
-  if (!song_->Modified) return DialogAnswer::No;
+  if (!document_->Modified()) return DialogAnswer::No;
   QString text = QStringLiteral("File ");
   const QString name = QDir::toNativeSeparators(QString::fromStdString(song_->FileName));
   if (!name.isEmpty()) text += name + QLatin1Char(' ');
   text += QStringLiteral("has been modified.  Save changes?");
   // Asked even with warnings disabled.
   const DialogAnswer answer = dialogs_->YesNoCancel(this, text);
-  // A save that failed to write must not let the caller discard the song.
+  // A save that was cancelled or failed must not let the caller discard the song.
   if (answer == DialogAnswer::Yes && !SaveClick()) return DialogAnswer::Cancel;
   return answer;
 }
@@ -119,47 +120,45 @@ void TMainForm::NewSongClick(bool keepInstruments) {
   if (AskSaveDlg() == DialogAnswer::Cancel) return;
   // The same instruments: playback goes on into the new song.
   if (!keepInstruments) StopPlayback();
-  ClearUndo();
   WithTimerStopped([&] {
-    song_->Reset(16, song_->DefaultPatternLength(), !keepInstruments);
+    document_->New(16, song_->DefaultPatternLength(), !keepInstruments);
     PrepareEditor();
+    document_->ResetHistory();
   });
-  recovery_->Discard();
 }
 
-bool TMainForm::LoadSong(const QString& path) {
-  const bool exists = QFileInfo::exists(path);
-  const bool loaded = song_->LoadFromFile(path.toStdString());
-  if (loaded || exists) ClearUndo();
-  // A failed load may have emptied the song or cleared its name: the views follow it.
-  if (loaded) {
-    recovery_->Discard();
-  } else {
-    PrepareEditor();
-  }
-  return loaded;
+// The views, the devices and a fresh history for the song that has just replaced the old one.
+void TMainForm::ShowLoadedSong() {
+  devices_->CheckOutDevice();
+  PrepareEditor();
+  // What the views filled in for the song (an order entry in song view) is part of it as loaded.
+  document_->ResetHistory();
 }
 
 void TMainForm::OpenClick() {
   StopPlayback();
   if (AskSaveDlg() == DialogAnswer::Cancel) return;
   const QString path = dialogs_->OpenFileName(this, SongFilters, SongSuffix, OpenFolder());
-  if (path.isEmpty() || !LoadSong(path)) return;
+  if (path.isEmpty() || !document_->Open(path.toStdString())) return;
   RecentInsert(path);
-  devices_->CheckOutDevice();
-  PrepareEditor();
+  ShowLoadedSong();
   AfterLoad();
-  song_->Modified = false;
 }
 
 void TMainForm::RecentClick(int tag) {
   const QString path = PathOfCaption(Action(QStringLiteral("Recent%1").arg(tag))->text());
-  if (path.isEmpty() || AskSaveDlg() == DialogAnswer::Cancel) return;
+  if (path.isEmpty()) return;
+  if (!QFileInfo::exists(path)) {
+    const QString text = QStringLiteral("File not found:\n%1\n\nRemove it from the recent files?")
+                             .arg(QDir::toNativeSeparators(path));
+    if (dialogs_->Question(this, text)) RemoveRecent(path);
+    return;
+  }
+  if (AskSaveDlg() == DialogAnswer::Cancel) return;
   StopPlayback();
-  if (!LoadSong(path)) return;
+  if (!document_->Open(path.toStdString())) return;
   RecentInsert(path);
-  devices_->CheckOutDevice();
-  PrepareEditor();
+  ShowLoadedSong();
   AfterLoad();
 }
 
@@ -172,11 +171,10 @@ void TMainForm::TemplateClick(int tag) {
     dialogs_->Message(this, QStringLiteral("File not found: ") + QDir::toNativeSeparators(path));
     return;
   }
-  if (!LoadSong(path)) return;
+  if (!document_->Open(path.toStdString())) return;
   song_->FileName.clear();  // a template opens untitled
-  PrepareEditor();
+  ShowLoadedSong();
   AfterLoad();
-  song_->Modified = false;
 }
 
 // ---- Recent files ----
@@ -205,6 +203,12 @@ void TMainForm::RecentInsert(const QString& path) {
   names[0]->setVisible(true);
 }
 
+void TMainForm::RemoveRecent(const QString& path) {
+  QStringList paths = RecentFiles();
+  paths.removeAll(path);
+  SetRecentFiles(paths);
+}
+
 QStringList TMainForm::RecentFiles() const {
   QStringList paths;
   for (int i = 0; i < RecentSlots; ++i) {
@@ -228,22 +232,17 @@ void TMainForm::SetRecentFiles(const QStringList& paths) {
 
 // ---- Save ----
 
-bool TMainForm::SaveSong(const QString& path) {
-  const bool saved = song_->SaveToFile(path.toStdString());
-  if (saved) recovery_->Discard();
-  return saved;
-}
+// The song takes the new name only once the file is written; a failed save leaves the name, the
+// title and the recent files as they were.
+bool TMainForm::SaveSong(const QString& path) { return document_->Save(path.toStdString()); }
 
 bool TMainForm::SaveClick() {
-  bool saved = true;
+  bool saved = false;
   if (!song_->FileName.empty()) {
     saved = SaveSong(QString::fromStdString(song_->FileName));
   } else {
     const QString path = dialogs_->SaveFileName(this, SongFilters, SongSuffix, QString());
-    if (!path.isEmpty()) {
-      saved = SaveSong(path);
-      RecentInsert(path);
-    }
+    if (!path.isEmpty() && (saved = SaveSong(path))) RecentInsert(path);
   }
   UpdateTitle();
   return saved;
@@ -251,11 +250,8 @@ bool TMainForm::SaveClick() {
 
 bool TMainForm::SaveAsClick() {
   const QString path = dialogs_->SaveFileName(this, SongFilters, SongSuffix, QString::fromStdString(song_->FileName));
-  bool saved = true;
-  if (!path.isEmpty()) {
-    saved = SaveSong(path);
-    RecentInsert(path);
-  }
+  const bool saved = !path.isEmpty() && SaveSong(path);
+  if (saved) RecentInsert(path);
   UpdateTitle();
   return saved;
 }
@@ -263,16 +259,10 @@ bool TMainForm::SaveAsClick() {
 bool TMainForm::SaveNewVersionClick() {
   if (song_->FileName.empty()) return SaveAsClick();
   const QString path = NextVersionPath(QString::fromStdString(song_->FileName));
-  song_->FileName = path.toStdString();
   const bool saved = SaveSong(path);
-  RecentInsert(path);
+  if (saved) RecentInsert(path);
   UpdateTitle();
   return saved;
-}
-
-void TMainForm::ClearUndo() {
-  // The undo snapshot belongs to the song that was there before.
-  frame_->SetCantUndo();
 }
 
 // ---- Recovery copy ----
@@ -305,16 +295,17 @@ void TMainForm::StartRecovery() {
                              .arg(song, QLocale().toString(found.written, QLocale::ShortFormat));
     if (dialogs_->Question(this, text)) {
       StopPlayback();
-      ClearUndo();
-      if (song_->LoadFromFile(found.copy.toStdString())) {
+      // The copy stays until the restored song is saved or discarded.
+      document_->SetRecovery(nullptr);
+      const bool restored = document_->Open(found.copy.toStdString());
+      document_->SetRecovery(recovery_);
+      if (restored) {
         // The song belongs where it was; the restored changes are still unsaved.
         song_->FileName = found.original.toStdString();
-        devices_->CheckOutDevice();
-        PrepareEditor();
-        song_->Modified = true;
+        ShowLoadedSong();
+        document_->MarkUnsaved();
         ChangeStatus(QStringLiteral("Unsaved changes restored"), 0);
       } else {
-        PrepareEditor();
         recovery_->SetAside();
       }
     } else {
@@ -324,9 +315,9 @@ void TMainForm::StartRecovery() {
   });
 }
 
-void TMainForm::EndRecovery() {
+void TMainForm::EndRecovery(bool keep) {
   recovery_->Stop();
-  recovery_->Discard();
+  if (!keep) recovery_->Discard();
 }
 
 }  // namespace varnel

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/main_window_menus.h"
 #include "app/user_dialogs.h"
+#include "document/song_document.h"
 #include "midi/midi_devices.h"
 #include "song/song.h"
 #include "windows/about_box.h"
@@ -33,8 +34,9 @@ void TMainForm::ConnectInfo() {
 void TMainForm::ShowSongInfo() {
   songInfo_->Fill(song_->Tag);
   if (!dialogs_->Confirm([this] { return songInfo_->exec() == QDialog::Accepted; })) return;
-  // Edited information is part of the song: closing or opening another song asks to save it.
-  if (songInfo_->Store(song_->Tag)) song_->Modified = true;
+  // Edited information is part of the song: a step, and closing or opening another song asks to save it.
+  EditStep step(*document_, "song info", StepScope::Values());
+  songInfo_->Store(song_->Tag);
 }
 
 void TMainForm::AfterLoad() {

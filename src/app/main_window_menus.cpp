@@ -134,6 +134,7 @@ void MainCommands::BuildView(QMenu* m) {
 
 void MainCommands::BuildEdit(QMenu* m) {
   Add(m, "Undo", "Undo", "Ctrl+Z");
+  Add(m, "Redo", "Redo", "Ctrl+Shift+Z");
   Add(m, "EditEnabled", "&Edit enabled", "F9", "Enable/Disable editing", Checked);
   QMenu* octave = Sub(m, "Octave (upper keys)");
   auto* octaves = new QActionGroup(this);

@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "app/properties_bar.h"
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "midi/playback.h"
@@ -17,20 +18,29 @@ void TMainForm::ConnectProperties() {
   connect(props_->Ptn, &NumberField::changed, this, &TMainForm::PatternFieldChanged);
   connect(props_->Len, &NumberField::changed, this, &TMainForm::LengthChanged);
   connect(props_->KeyTone, &QComboBox::currentIndexChanged, this, [this](int index) {
+    EditStep step(*document_, "key", StepScope::Values());
     if (index >= 0) song_->KeyTone = index;
   });
   connect(props_->KeyType, &QComboBox::currentIndexChanged, this, [this](int index) {
+    EditStep step(*document_, "key", StepScope::Values());
     if (index >= 0) song_->KeyType = index;
   });
 }
 
+// Each of these is a step; stepping or typing one value on is the same step.
 void TMainForm::BpmChanged(int value) {
-  song_->BPM = uint8_t(value);
+  {
+    EditStep step(*document_, "BPM", StepScope::Values(), "BPM", true);
+    song_->BPM = uint8_t(value);
+  }
   player_->RestartPlayTimer();
 }
 
 void TMainForm::SpdChanged(int value) {
-  song_->SPD = uint8_t(value);
+  {
+    EditStep step(*document_, "Spd.", StepScope::Values(), "Spd.", true);
+    song_->SPD = uint8_t(value);
+  }
   player_->RestartPlayTimer();
   frame_->Grid1()->SetRowHighlight(value);
   frame_->RedrawPattern(0, 0, false);
@@ -50,14 +60,28 @@ void TMainForm::PatternFieldChanged(int value) {
     field->AddPreset(QString::number(field->Maximum()));
     field->SetMaximum(field->Maximum() + 1);
   }
-  song_->SelectPattern(value);
+  if (!song_->FollowSongView && value == song_->PatternsCount()) {
+    // One past the last pattern appends a pattern.
+    EditStep step(*document_, "add pattern", StepScope::Shape());
+    song_->SelectPattern(value);
+  } else if (song_->FollowSongView && value > song_->OrderLength()) {
+    const int length = song_->OrderLength();
+    EditStep step(*document_, "order length", StepScope::Orders(0, 0, length, length));
+    song_->SelectPattern(value);
+  } else {
+    song_->SelectPattern(value);
+  }
   frame_->RedrawPattern(0, 0, true);
   ShowLength();
 }
 
 void TMainForm::LengthChanged(int value) {
   if (lengthGuard_) return;
-  song_->SetLastRow(uint8_t(value - 1));
+  {
+    EditStep step(*document_, "pattern length", StepScope::Values(), "length " + std::to_string(song_->CurrentPattern),
+                  true);
+    song_->SetLastRow(uint8_t(value - 1));
+  }
   frame_->RedrawPattern(0, 0, true);
 }
 

@@ -6,10 +6,12 @@
 #include <QMenu>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <algorithm>
 #include <vector>
 
 #include "app/main_window.h"
 #include "app/main_window_menus.h"
+#include "document/song_document.h"
 #include "editing/pattern_shape.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -53,6 +55,13 @@ std::vector<int> ShapeTracks(const TVNFrame& frame, const TVNSong& song, bool ch
   return NoteTracksOfChannel(song, song.GetTrackChannel(track));
 }
 
+// Every row of the tracks from the first to the last of these.
+StepScope TracksScope(const std::vector<int>& tracks) {
+  if (tracks.empty()) return StepScope::Values();
+  const auto [first, last] = std::minmax_element(tracks.begin(), tracks.end());
+  return StepScope::Cells(*first, *last, 0, RowsPerPattern - 1);
+}
+
 }  // namespace
 
 void TMainForm::ConnectShaping() {
@@ -82,28 +91,42 @@ void TMainForm::ConnectShaping() {
 }
 
 void TMainForm::QuantizeClick(bool channel) {
-  for (int track : ShapeTracks(*frame_, *song_, channel)) QuantizeForward(*song_, track, track);
+  const std::vector<int> tracks = ShapeTracks(*frame_, *song_, channel);
+  {
+    EditStep step(*document_, "quantize", TracksScope(tracks));
+    for (int track : tracks) QuantizeForward(*song_, track, track);
+  }
   frame_->RedrawPattern(0, 0, false);
 }
 
 void TMainForm::NotesLengthClick(bool channel, bool fromNext, int length) {
-  for (int track : ShapeTracks(*frame_, *song_, channel)) {
-    if (fromNext)
-      SetNotesLength2(*song_, track, length);
-    else
-      SetNotesLength1(*song_, track, length);
+  const std::vector<int> tracks = ShapeTracks(*frame_, *song_, channel);
+  {
+    EditStep step(*document_, "note lengths", TracksScope(tracks));
+    for (int track : tracks) {
+      if (fromNext)
+        SetNotesLength2(*song_, track, length);
+      else
+        SetNotesLength1(*song_, track, length);
+    }
   }
   frame_->RedrawPattern(0, 0, false);
 }
 
 void TMainForm::ExpandClick(int factor) {
-  if (!ExpandPattern(*song_, factor)) return;
+  {
+    EditStep step(*document_, "expand", TracksScope({0, song_->TracksCount() - 1}));
+    if (!ExpandPattern(*song_, factor)) return;
+  }
   ShowLength();
   frame_->RedrawPattern(0, 0, true);
 }
 
 void TMainForm::ShrinkClick(int divisor) {
-  if (!ShrinkPattern(*song_, divisor)) return;
+  {
+    EditStep step(*document_, "shrink", TracksScope({0, song_->TracksCount() - 1}));
+    if (!ShrinkPattern(*song_, divisor)) return;
+  }
   ShowLength();
   frame_->RedrawPattern(0, 0, true);
 }

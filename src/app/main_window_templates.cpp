@@ -12,6 +12,7 @@
 #include "app/properties_bar.h"
 #include "app/template_frame.h"
 #include "app/user_dialogs.h"
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "song/song.h"
@@ -45,8 +46,11 @@ void TMainForm::ConnectTemplates() {
   fillForm_ = new TFillForm(*dialogs_, this);
   fillForm_->OnFill = [this](const FillSettings& settings) {
     const TGridRect s = frame_->Grid1()->Selection();
-    const std::string refusal =
-        FillSelection(*song_, s.Left - 1, s.Top - 1, s.Right - 1, s.Bottom - 1, settings, ClockSeededFillRandom());
+    std::string refusal;
+    {
+      EditStep step(*document_, "fill", StepScope::Cells(s.Left - 1, s.Right - 1, s.Top - 1, s.Bottom - 1));
+      refusal = FillSelection(*song_, s.Left - 1, s.Top - 1, s.Right - 1, s.Bottom - 1, settings, ClockSeededFillRandom());
+    }
     if (!refusal.empty()) {
       dialogs_->Message(fillForm_, QString::fromStdString(refusal));
       return;

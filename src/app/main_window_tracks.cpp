@@ -13,6 +13,7 @@
 #include "app/midi_props_frame.h"
 #include "app/options_dialog.h"
 #include "app/track_dialog.h"
+#include "document/song_document.h"
 #include "editing/channel_rules.h"
 #include "editing/track_info.h"
 #include "editor/editor_frame.h"
@@ -33,18 +34,37 @@ void TMainForm::ConnectTracks() {
 
   channelBarWidget_ = new TChannelBar(channelBar_);
   TChannelBar* bar = channelBarWidget_;
-  connect(bar, &TChannelBar::velocityChanged, this, [this](int v) { song_->SetVelocity(currentChannel_, uint8_t(v)); });
-  connect(bar, &TChannelBar::releasesClicked, this,
-          [this](bool checked) { song_->SetReleaseMode(currentChannel_, checked ? 255 : 0); });
-  connect(bar, &TChannelBar::transposeChanged, this, [this](int v) { song_->SetTranspose(currentChannel_, v); });
-  connect(bar, &TChannelBar::midiChannelChanged, this, [this](int m) {
-    song_->SetMidiChannel(currentChannel_, uint8_t(m));
+  // Each change is a step; a value stepped on in its box stays one step.
+  const auto channelStep = [this](const char* field, bool merge) {
+    return std::make_unique<EditStep>(*document_, "channel properties", StepScope::Values(),
+                                      std::string(field) + " " + std::to_string(currentChannel_), merge);
+  };
+  connect(bar, &TChannelBar::velocityChanged, this, [this, channelStep](int v) {
+    const auto step = channelStep("velocity", true);
+    song_->SetVelocity(currentChannel_, uint8_t(v));
+  });
+  connect(bar, &TChannelBar::releasesClicked, this, [this, channelStep](bool checked) {
+    const auto step = channelStep("releases", false);
+    song_->SetReleaseMode(currentChannel_, checked ? 255 : 0);
+  });
+  connect(bar, &TChannelBar::transposeChanged, this, [this, channelStep](int v) {
+    const auto step = channelStep("transpose", true);
+    song_->SetTranspose(currentChannel_, v);
+  });
+  connect(bar, &TChannelBar::midiChannelChanged, this, [this, channelStep](int m) {
+    {
+      const auto step = channelStep("MIDI channel", false);
+      song_->SetMidiChannel(currentChannel_, uint8_t(m));
+    }
     channelBarWidget_->ShowProgram(song_->GetProgram(m));
     midiProps_->ShowChannel(currentChannel_);
   });
   connect(bar, &TChannelBar::programChanged, this, [this](int program) {
     const int m = song_->GetMidiChannel(currentChannel_);
-    song_->SetProgram(m, uint8_t(program));
+    {
+      EditStep step(*document_, "program", StepScope::Values());
+      song_->SetProgram(m, uint8_t(program));
+    }
     devices_->PrepareChannels(m);
   });
 
@@ -53,6 +73,10 @@ void TMainForm::ConnectTracks() {
   client_->setStretchFactor(0, 1);
   client_->setStretchFactor(client_->indexOf(midiProps_), 0);
   connect(midiProps_, &TMIDIPropsFrame::cellChanged, frame_, &TVNFrame::RedrawData);
+  midiProps_->RecordCellEdit = [this](const std::function<void()>& write) {
+    EditStep step(*document_, "filter cuts", StepScope::Cells(0, song_->TracksCount() - 1, 0, 0));
+    write();
+  };
   connect(midiProps_, &TMIDIPropsFrame::programChanged, this,
           [this] { channelBarWidget_->ShowProgram(song_->GetProgram(midiProps_->MidiChannel())); });
   connect(midiProps_, &TMIDIPropsFrame::closed, this, [this] { Action("ChannelPropsPanel")->setChecked(false); });
@@ -60,14 +84,8 @@ void TMainForm::ConnectTracks() {
 
   trackForm_ = new TTrackForm(this);
 
-  connect(c["AddTrack"], &QAction::triggered, this, [this] {
-    AddTrackClick(ttNote, -1);
-    frame_->SetCantUndo();
-  });
-  connect(c["AddVolumeTrack"], &QAction::triggered, this, [this] {
-    AddTrackClick(ttVelocity, -1);
-    frame_->SetCantUndo();
-  });
+  connect(c["AddTrack"], &QAction::triggered, this, [this] { AddTrackClick(ttNote, -1); });
+  connect(c["AddVolumeTrack"], &QAction::triggered, this, [this] { AddTrackClick(ttVelocity, -1); });
   for (int tag = 1; tag <= 10; ++tag)
     connect(c[QStringLiteral("Automation%1").arg(tag)], &QAction::triggered, this, [this, tag] { AddTrackClick(tag + 3, -1); });
   // The controller, NRPN and RPN items carry their parameter as the tag.
@@ -139,6 +157,7 @@ void TMainForm::OrderInsert(int row, int channel, int value) {
 void TMainForm::AddToSequenceClick() {
   const int row = GetFirstClearOrderRow(*song_);
   const std::vector<int> entries = SequenceEntries(*song_);
+  EditStep step(*document_, "add to sequence", StepScope::Orders(0, song_->ChannelsCount() - 1, row, row));
   for (int c = 0; c < int(entries.size()); ++c) OrderInsert(row, c, entries[size_t(c)]);
   frame_->RedrawPattern(0, 0, false);
 }
@@ -149,8 +168,14 @@ int TMainForm::CursorTrack() const { return std::clamp(frame_->Grid1()->Col() - 
 
 void TMainForm::AddTrackClick(int type, int param) {
   const int track = CursorTrack();
+  const char* name = type == ttNote ? "add track" : type == ttVelocity ? "add volume track" : "add automation track";
   WithTimerStopped([&] {
-    if (song_->AddTrack(track, type, param, -1)) frame_->RedrawPattern(track, 0, true);
+    bool added;
+    {
+      EditStep step(*document_, name, StepScope::Shape());
+      added = song_->AddTrack(track, type, param, -1);
+    }
+    if (added) frame_->RedrawPattern(track, 0, true);
   });
 }
 
@@ -173,14 +198,21 @@ void TMainForm::RemoveTrackClick() {
   if (!WarningConfirmed(QStringLiteral("All events of current track in the song will be lost. Continue?"))) return;
   const int track = CursorTrack();
   WithTimerStopped([&] {
-    if (song_->DeleteTrack(track)) PrepareEditor();
+    bool removed;
+    {
+      EditStep step(*document_, "remove track", StepScope::Shape());
+      removed = song_->DeleteTrack(track);
+    }
+    if (removed) PrepareEditor();
   });
-  frame_->SetCantUndo();
 }
 
 void TMainForm::AddChannelClick() {
   WithTimerStopped([&] {
-    song_->InsertChannel(currentChannel_);
+    {
+      EditStep step(*document_, "add channel", StepScope::Shape());
+      song_->InsertChannel(currentChannel_);
+    }
     PrepareEditor();
   });
 }
@@ -188,7 +220,10 @@ void TMainForm::AddChannelClick() {
 void TMainForm::RemoveChannelClick() {
   if (!WarningConfirmed(QStringLiteral("Channel data in whole song will be erased. Continue?"))) return;
   WithTimerStopped([&] {
-    song_->RemoveChannel(currentChannel_);
+    {
+      EditStep step(*document_, "remove channel", StepScope::Shape());
+      song_->RemoveChannel(currentChannel_);
+    }
     PrepareEditor();
   });
 }

@@ -155,14 +155,12 @@ void TMIDIPropsFrame::ParamChange(int preset, int value) {
   const int m = MidiChannel();
   if (preset == 0) {
     if (value >= 0) song_.SetProgram(m, uint8_t(value));
-    song_.Modified = true;
     return;
   }
   if (preset < 1 || preset > PresetCount) return;
   presets_[size_t(preset)].label->setText(QString::fromStdString(PresetLabel(value)));
   song_.SetMidiParam(m, preset, PresetByte(value));
   if (!Loading) devices_.SendChannelEvent(m, preset, PresetSendValue(preset, value), -1);
-  song_.Modified = true;
 }
 
 void TMIDIPropsFrame::BankMSBChanged(int value) { Bank(0, value); }
@@ -177,7 +175,6 @@ void TMIDIPropsFrame::Bank(int bank, int value) {
     devices_.SendShortMessage(0xB0, m, BankControllers[bank], BankSendValue(value));
     SendProgram(m);
   }
-  song_.Modified = true;
 }
 
 void TMIDIPropsFrame::SendProgram(int midiChannel) {
@@ -220,19 +217,31 @@ void TMIDIPropsFrame::Paste() {
     Move(banks_[size_t(b)], clipboard_[size_t(10 + b)]);
     Bank(b, clipboard_[size_t(10 + b)]);
   }
-  song_.Modified = true;
   emit programChanged();
 }
 
-void TMIDIPropsFrame::SendCurrentFilterCut() { Set0CutOff(channel_, song_.GetMidiParam(MidiChannel(), FilterCutPreset)); }
+void TMIDIPropsFrame::SendCurrentFilterCut() {
+  WriteCells([this] { Set0CutOff(channel_, song_.GetMidiParam(MidiChannel(), FilterCutPreset)); });
+}
 
 void TMIDIPropsFrame::SendAllFilterCuts() {
-  for (int c = 0; c < song_.ChannelsCount(); ++c)
-    Set0CutOff(c, song_.GetMidiParam(song_.GetMidiChannel(c), FilterCutPreset));
+  WriteCells([this] {
+    for (int c = 0; c < song_.ChannelsCount(); ++c)
+      Set0CutOff(c, song_.GetMidiParam(song_.GetMidiChannel(c), FilterCutPreset));
+  });
 }
 
 void TMIDIPropsFrame::ClearAllFilterCuts() {
-  for (int c = 0; c < song_.ChannelsCount(); ++c) Set0CutOff(c, CellEmpty);
+  WriteCells([this] {
+    for (int c = 0; c < song_.ChannelsCount(); ++c) Set0CutOff(c, CellEmpty);
+  });
+}
+
+void TMIDIPropsFrame::WriteCells(const std::function<void()>& write) {
+  if (RecordCellEdit)
+    RecordCellEdit(write);
+  else
+    write();
 }
 
 bool TMIDIPropsFrame::Set0CutOff(int channel, int value) {

@@ -49,6 +49,8 @@ class TMIDIPropsFrame : public QFrame {
   // Writes value into row 0 of the song channel's first filter-cut track in the current pattern;
   // false for a negative value or when there is no such track.
   bool Set0CutOff(int channel, int value);
+  // Runs what the three filter-cut buttons write to the cells, as one edit of the song's history.
+  std::function<void(const std::function<void()>& write)> RecordCellEdit;
 
   // The scheme shows the track bars (default) or the sliders; both always show the same value.
   void SetSlidersVisible(bool sliders);
@@ -90,6 +92,7 @@ class TMIDIPropsFrame : public QFrame {
   void MoveBank(int bank, int value);
   void Bank(int bank, int value);
   void SendProgram(int midiChannel);
+  void WriteCells(const std::function<void()>& write);
 
   TVNSong& song_;
   MidiDevices& devices_;

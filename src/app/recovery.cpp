@@ -32,7 +32,7 @@ bool WriteAll(const QString& path, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-Recovery::Recovery(TVNSong& song, QObject* parent) : QObject(parent), song_(song) {
+Recovery::Recovery(SongDocument& document, QObject* parent) : QObject(parent), document_(document) {
   timer_.setInterval(DefaultInterval());
   connect(&timer_, &QTimer::timeout, this, &Recovery::Tick);
   folder_ = DefaultFolder();
@@ -89,7 +89,7 @@ void Recovery::Start() {
 void Recovery::Stop() { timer_.stop(); }
 
 void Recovery::Tick() {
-  if (song_.Modified)
+  if (document_.Modified())
     Write();
   else
     Discard();
@@ -120,10 +120,11 @@ void Recovery::ReleaseSlot() {
 
 bool Recovery::Write() {
   if (!HoldSlot()) return false;
-  const std::vector<uint8_t> bytes = song_.EncodeFile();
+  const TVNSong& song = document_.Song();
+  const std::vector<uint8_t> bytes = song.EncodeFile();
   const size_t hash =
       std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  const QByteArray marker = QString::fromStdString(song_.FileName).toUtf8() + '\n';
+  const QByteArray marker = QString::fromStdString(song.FileName).toUtf8() + '\n';
   const QString base = Base(slot_);
   if (hash == lastHash_ && marker == lastMarker_ && QFileInfo::exists(CopyOf(base))) return true;
   // The marker first: a copy never names another song's file.

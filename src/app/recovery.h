@@ -13,13 +13,13 @@
 #include <memory>
 #include <optional>
 
+#include "document/song_document.h"
+
 class QLockFile;
 
 namespace varnel {
 
-class TVNSong;
-
-class Recovery : public QObject {
+class Recovery : public QObject, public RecoveryCopy {
   Q_OBJECT
 
  public:
@@ -31,7 +31,7 @@ class Recovery : public QObject {
     QDateTime written;
   };
 
-  explicit Recovery(TVNSong& song, QObject* parent = nullptr);
+  explicit Recovery(SongDocument& document, QObject* parent = nullptr);
   ~Recovery() override;
 
   // The user's data folder, e.g. ~/.local/share/Orvalis/Varnel.
@@ -57,7 +57,7 @@ class Recovery : public QObject {
   // A copy of the song now; false when it could not be written.
   bool Write();
   // Removes this Varnel's copy.
-  void Discard();
+  void Discard() override;
   // Moves a copy that cannot be loaded out of the way, so it is not offered again.
   void SetAside();
   QString CopyPath() const;  // empty while no slot is held
@@ -71,7 +71,7 @@ class Recovery : public QObject {
   void ReleaseSlot();
   QString Base(int slot) const;
 
-  TVNSong& song_;
+  SongDocument& document_;
   QTimer timer_;
   QString folder_;
   int slot_ = -1;

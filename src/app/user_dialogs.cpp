@@ -28,12 +28,14 @@ class QtDialogs final : public UserDialogs {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   }
 
+  // The buttons say what happens to the song: "Save", "Discard", "Cancel" (Enter saves).
   DialogAnswer YesNoCancel(QWidget* parent, const QString& text) override {
-    const auto button = QMessageBox::warning(parent, QApplication::applicationName(), text,
-                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    return button == QMessageBox::Yes ? DialogAnswer::Yes
-           : button == QMessageBox::No ? DialogAnswer::No
-                                       : DialogAnswer::Cancel;
+    const auto button =
+        QMessageBox::warning(parent, QApplication::applicationName(), text,
+                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    return button == QMessageBox::Save      ? DialogAnswer::Yes
+           : button == QMessageBox::Discard ? DialogAnswer::No
+                                            : DialogAnswer::Cancel;
   }
 
   QString OpenFileName(QWidget* parent, const QString& filters, const QString& suffix,

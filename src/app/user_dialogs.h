@@ -19,7 +19,7 @@ class UserDialogs {
   virtual void Message(QWidget* parent, const QString& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool Question(QWidget* parent, const QString& text) = 0;
-  // A warning with Yes, No and Cancel; by default the Yes/No question.
+  // A warning with "Save" (Yes), "Discard" (No) and "Cancel"; by default the Yes/No question.
   virtual DialogAnswer YesNoCancel(QWidget* parent, const QString& text);
   // Filters are "Label (*.ext)" entries separated by ";;"; the second entry is preselected.
   // An empty result means cancelled. The dialog starts in `folder`, or where it was last.

@@ -84,7 +84,6 @@ EditRange GridEdit::RangeOf(int scope, const GridPlace& place) const {
 
 void GridEdit::EditGrid(int action, int scope, int amount, const GridPlace& place, bool transposeSimple) {
   const bool simple = transposeSimple || std::abs(amount) > 1;
-  if (action != EditCopy) SaveToUndo(place.grid);
   const EditRange range = RangeOf(scope, place);
   if (range.Empty()) return;
   if (RangeCommand(action, scope, amount, place.grid, range, simple)) song_.Modified = true;

@@ -1,11 +1,12 @@
 // The range commands of both editor grids (cut, copy, paste, clear, transpose on the selection,
-// the cursor's track, the cursor's channel or everything), the editor's own clipboard, the
-// one-level undo snapshot and the two column rotations on Alt+Insert and Alt+Backspace.
+// the cursor's track, the cursor's channel or everything), the editor's own clipboard and the two
+// column rotations on Alt+Insert and Alt+Backspace. What they change goes into the edit history
+// through the caller (document/), which opens a step around each command.
 //
 // Ranges are in song coordinates: columns are tracks (pattern grid) or song channels (order
 // grid), rows are pattern rows or order positions. Cells go through the song's view-aware access
 // (GetCellData/SetCellData, GetOrder/SetOrder). Questions, messages and status texts go through
-// the song's Reporter; redraws, the "Ptn." field and the "Undo" item through a GridEditView.
+// the song's Reporter; redraws through a GridEditView.
 //
 // Threads: UI thread only.
 #pragma once
@@ -64,15 +65,6 @@ struct EditClipboard {
   int Cell(int col, int row) const { return ClipCells[size_t(row) * size_t(ClipRect.Width()) + size_t(col)]; }
 };
 
-struct UndoSnapshot {
-  bool CanUndo = false;
-  EditorGrid UndoGrid = EditorGrid::Pattern;
-  int UndoPattern = 0;
-  int columns = 0, rows = 0;       // tracks x pattern rows, or channels x 256 positions
-  int patterns = 0;                // the song's pattern count when taken
-  std::vector<int32_t> UndoCells;  // column by column; a pattern snapshot keeps bytes
-};
-
 // The value a transposition by `amount` gives a cell below 128: value + amount on value tracks
 // or with simple transposition; on note tracks otherwise one step along the song's scale (two
 // semitones where one would leave it), and -1 for a note that is not in the scale. Results outside
@@ -85,10 +77,6 @@ class GridEditView {
   virtual ~GridEditView() = default;
   // A cell of the grid changed (song coordinates).
   virtual void RedrawCell(EditorGrid grid, int col, int row) = 0;
-  // The "Ptn." field := pattern, which selects it and redraws the pattern grid.
-  virtual void ShowPattern(int pattern) = 0;
-  // The "Undo" item follows.
-  virtual void CanUndoChanged(bool canUndo) = 0;
 };
 
 class GridEdit {
@@ -102,23 +90,13 @@ class GridEdit {
   // The range a scope covers, clipped to the song (empty when there is nothing).
   EditRange RangeOf(int scope, const GridPlace& place) const;
 
-  // The snapshot of the whole current pattern (pattern grid) or of every order list at positions
-  // 0..255 (order grid); nothing in song view.
-  void SaveToUndo(EditorGrid grid);
-  // Restores it, first showing the pattern it was taken from; then undo is off.
-  void PerformUndo();
-  void SetCanUndo();
-  void SetCantUndo();
-  bool CanUndo() const { return undo_.CanUndo; }
-
   // Alt+Insert and Alt+Backspace: rotate the cursor's column down or up by one row (through the
-  // clipboard, with an undo snapshot). The grid row the cursor moves to, or -1 when the cursor
+  // clipboard). The grid row the cursor moves to, or -1 when the cursor
   // was on the last (down) or first (up) row and nothing happened.
   int EditScrollDown(const GridPlace& place);
   int EditScrollUp(const GridPlace& place);
 
   const EditClipboard& Clipboard() const { return clip_; }
-  const UndoSnapshot& Undo() const { return undo_; }
 
  private:
   // grid_edit.cpp
@@ -131,14 +109,12 @@ class GridEdit {
   void Clear(EditorGrid grid, const EditRange& range);
   bool Paste(EditorGrid grid, const EditRange& range);
   bool RangeCommand(int action, int scope, int amount, EditorGrid grid, const EditRange& range, bool simple);
-  // grid_edit_undo.cpp
-  bool SnapshotFits() const;
+  // grid_edit_rotate.cpp
   int Rotate(const GridPlace& place, bool down);
 
   TVNSong& song_;
   GridEditView& view_;
   EditClipboard clip_;
-  UndoSnapshot undo_;
 };
 
 }  // namespace varnel

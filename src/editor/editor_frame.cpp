@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QSplitter>
 
+#include "document/song_document.h"
 #include "editor/my_grid.h"
 #include "midi/playback.h"
 #include "song/song.h"
@@ -19,8 +20,9 @@ constexpr int SplitPatternWidth = 500;  // the pattern grid's width in split vie
 
 }  // namespace
 
-TVNFrame::TVNFrame(TVNSong& song, MidiDevices& devices, PlaybackEngine& player, EditorHost& host, QWidget* parent)
-    : QWidget(parent), d(std::make_unique<State>(song, devices, player, host)) {
+TVNFrame::TVNFrame(SongDocument& document, MidiDevices& devices, PlaybackEngine& player, EditorHost& host,
+                   QWidget* parent)
+    : QWidget(parent), d(std::make_unique<State>(document, document.Song(), devices, player, host)) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   d->splitter3 = new QSplitter(Qt::Horizontal, this);
@@ -64,9 +66,10 @@ TVNFrame::TVNFrame(TVNSong& song, MidiDevices& devices, PlaybackEngine& player, 
   d->grid2->hide();
   setFocusProxy(d->grid1);
   SetupGridEdit();
+  document.SetPlaceOf([this] { return Place(); });
 }
 
-TVNFrame::~TVNFrame() = default;
+TVNFrame::~TVNFrame() { d->document.SetPlaceOf(nullptr); }
 
 void TVNFrame::SetupGrid(TMyGrid2* grid, int tag, int pixelSize, int rowHighlight) {
   grid->SetTag(tag);

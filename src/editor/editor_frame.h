@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+#include "document/edit_history.h"
 #include "editing/editor_key_map.h"
 #include "editing/grid_edit.h"
 #include "editing/value_entry.h"
@@ -22,6 +23,7 @@ namespace varnel {
 
 class MidiDevices;
 class PlaybackEngine;
+class SongDocument;
 class TMyGrid2;
 class TVNSong;
 
@@ -29,7 +31,8 @@ class TVNFrame : public QWidget {
   Q_OBJECT
 
  public:
-  TVNFrame(TVNSong& song, MidiDevices& devices, PlaybackEngine& player, EditorHost& host,
+  // Every edit goes into the document's history as one step; the frame tells it where it stands.
+  TVNFrame(SongDocument& document, MidiDevices& devices, PlaybackEngine& player, EditorHost& host,
            QWidget* parent = nullptr);
   ~TVNFrame() override;
 
@@ -66,7 +69,8 @@ class TVNFrame : public QWidget {
   void SetCellData(int track, int row, int value);  // clamps to 0..127, writes, redraws the cell
   void SetCurData(int value);
   void SetCurDataUsingOctave(int value);
-  // The undo snapshot of the pattern grid, taken before a note is entered from outside the keys.
+  // A note about to be written at the cursor from outside the keys (the piano, MIDI input): what
+  // the cursor's track holds until the next step is one step.
   void SavePatternUndo();
   // step < 0: the automatic advance (the song's GridAdd or the template's step).
   void NextRow(int grid, int step);
@@ -77,13 +81,19 @@ class TVNFrame : public QWidget {
   void Grid1KeyDown(TMyGrid2* grid, QKeyEvent* event);
   void Grid1KeyUp(TMyGrid2* grid, QKeyEvent* event);
 
-  // The range commands of the active grid (GridEdit's action bits and scopes), the clipboard and
-  // the one-level undo. transposeSimple: the "Transpose simple" option.
+  // The range commands of the active grid (GridEdit's action bits and scopes) and the clipboard.
+  // transposeSimple: the "Transpose simple" option.
   void EditGrid(int action, int scope, int amount, bool transposeSimple = false);
-  void PerformUndo();
-  void SetCantUndo();  // after a song was loaded or created, and after tracks were added or removed
-  bool CanUndo() const;
   const GridEdit& GridEditing() const;
+  // Undo and redo of the document's steps: the grids redrawn, the step's place shown, its name on
+  // the status bar ("Undo: paste"). The step, or null when there was none.
+  const HistoryStep* PerformUndo();
+  const HistoryStep* PerformRedo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  // Where the editor stands (grid, pattern or order position, cursor), and going there.
+  EditPlace Place() const;
+  void ShowPlace(const EditPlace& place);
   // Alt+Insert and Alt+Backspace: rotate the cursor's column down or up by one row.
   void EditScrollDown();
   void EditScrollUp();
@@ -96,16 +106,14 @@ class TVNFrame : public QWidget {
   static int VirtualKeyOf(const QKeyEvent* event);
   static int VirtualKeyOf(const QKeyEvent* event, const QString& platformName);
 
- signals:
-  // The "Undo" command's enabled state follows.
-  void canUndoChanged(bool canUndo);
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct State {
-    State(TVNSong& s, MidiDevices& m, PlaybackEngine& p, EditorHost& h) : song(s), devices(m), player(p), host(h) {}
+    State(SongDocument& doc, TVNSong& s, MidiDevices& m, PlaybackEngine& p, EditorHost& h)
+        : document(doc), song(s), devices(m), player(p), host(h) {}
+    SongDocument& document;
     TVNSong& song;
     MidiDevices& devices;
     PlaybackEngine& player;
@@ -147,8 +155,8 @@ class TVNFrame : public QWidget {
   void CommonKey(const EditorKey& key);
   void OpenOrderGrid();
   // editor_frame_edit.cpp
-  void SaveToUndo();
   void EditGridKey(EditorKeyAction action);
+  const HistoryStep* StepThrough(bool redo);
   void SetupGridEdit();
   GridPlace PlaceOf(int gridTag) const;
   void EditScroll(bool down);

@@ -1,6 +1,9 @@
-// TVNFrame, range commands: the grids' cursor and selection handed to the grid edit, its redraws,
-// the undo snapshot before each typed note, and the keys Ctrl+C/V/X, Delete, Alt+Insert and
-// Alt+Backspace.
+// TVNFrame, range commands and the history: the grids' cursor and selection handed to the grid
+// edit, each command one step of the document's history, undo and redo that bring the view to
+// where the step happened, and the keys Ctrl+C/V/X, Delete, Alt+Insert and Alt+Backspace.
+#include <QTimer>
+
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "song/song.h"
@@ -11,25 +14,35 @@ namespace {
 
 class FrameEditView final : public GridEditView {
  public:
-  FrameEditView(TVNFrame& frame, EditorHost& host) : frame_(frame), host_(host) {}
+  explicit FrameEditView(TVNFrame& frame) : frame_(frame) {}
   void RedrawCell(EditorGrid grid, int col, int row) override {
     if (grid == EditorGrid::Order)
       frame_.RedrawOrder(col, row);
     else
       frame_.RedrawData(col, row);
   }
-  void ShowPattern(int pattern) override { host_.SetPatternField(pattern); }
-  void CanUndoChanged(bool canUndo) override { emit frame_.canUndoChanged(canUndo); }
 
  private:
   TVNFrame& frame_;
-  EditorHost& host_;
 };
+
+const char* StepName(int action) {
+  if (action & EditTranspose) return "transpose";
+  if (action & EditPaste) return "paste";
+  if ((action & EditCut) == EditCut) return "cut";
+  return "clear";
+}
+
+// Everything a range command of the grid may reach: a paste comes round past the last column and row.
+StepScope WholeGrid(const TVNSong& song, int grid) {
+  return grid == 2 ? StepScope::Orders(0, song.ChannelsCount() - 1, 0, 255)
+                   : StepScope::Cells(0, song.TracksCount() - 1, 0, RowsPerPattern - 1);
+}
 
 }  // namespace
 
 void TVNFrame::SetupGridEdit() {
-  d->editView = std::make_unique<FrameEditView>(*this, d->host);
+  d->editView = std::make_unique<FrameEditView>(*this);
   d->gridEdit = std::make_unique<GridEdit>(d->song, *d->editView);
 }
 
@@ -41,20 +54,68 @@ GridPlace TVNFrame::PlaceOf(int gridTag) const {
 
 void TVNFrame::EditGrid(int action, int scope, int amount, bool transposeSimple) {
   const int grid = d->activeGrid;
-  d->gridEdit->EditGrid(action, scope, amount, PlaceOf(grid), transposeSimple);
+  if (action == EditCopy) {
+    d->gridEdit->EditGrid(action, scope, amount, PlaceOf(grid), transposeSimple);
+    return;
+  }
+  {
+    EditStep step(d->document, StepName(action), WholeGrid(d->song, grid));
+    d->gridEdit->EditGrid(action, scope, amount, PlaceOf(grid), transposeSimple);
+  }
   // In song view the pattern grid shows the patterns the order lists name.
-  if (grid == 2 && action != EditCopy && d->song.FollowSongView != 0) RedrawPattern(0, 0, true);
+  if (grid == 2 && d->song.FollowSongView != 0) RedrawPattern(0, 0, true);
 }
 
-void TVNFrame::PerformUndo() {
-  const bool order = d->gridEdit->Undo().UndoGrid == EditorGrid::Order;
-  d->gridEdit->PerformUndo();
-  if (order && d->song.FollowSongView != 0) RedrawPattern(0, 0, true);
-}
-
-void TVNFrame::SetCantUndo() { d->gridEdit->SetCantUndo(); }
-bool TVNFrame::CanUndo() const { return d->gridEdit->CanUndo(); }
 const GridEdit& TVNFrame::GridEditing() const { return *d->gridEdit; }
+
+// ---- Undo and redo ----
+
+const HistoryStep* TVNFrame::PerformUndo() { return StepThrough(false); }
+const HistoryStep* TVNFrame::PerformRedo() { return StepThrough(true); }
+bool TVNFrame::CanUndo() const { return d->document.CanUndo(); }
+bool TVNFrame::CanRedo() const { return d->document.CanRedo(); }
+
+const HistoryStep* TVNFrame::StepThrough(bool redo) {
+  Reporter& report = d->song.Report();
+  const HistoryStep* step = redo ? d->document.Redo() : d->document.Undo();
+  if (!step) {
+    report.Status(redo ? "Nothing to redo" : "Buffer not filled", 0);
+    return nullptr;
+  }
+  RedrawPattern(0, 0, true);
+  RedrawOrders(0, 0);
+  ShowPlace(step->place);
+  report.Status((redo ? "Redo: " : "Undo: ") + step->name, 0);
+  return step;
+}
+
+EditPlace TVNFrame::Place() const {
+  const TVNSong& song = d->song;
+  const TMyGrid2* g = GridOf(d->activeGrid);
+  EditPlace place;
+  place.grid = d->activeGrid;
+  place.songView = song.FollowSongView != 0;
+  place.pattern = song.CurrentPattern;
+  place.order = song.PlayingOrder;
+  place.col = g->Col();
+  place.row = g->Row();
+  return place;
+}
+
+void TVNFrame::ShowPlace(const EditPlace& place) {
+  TVNSong& song = d->song;
+  if (song.FollowSongView != 0) {
+    if (place.songView && place.order != song.PlayingOrder) d->host.SetPatternField(place.order);
+  } else if (!place.songView && place.pattern != song.CurrentPattern && place.pattern < song.PatternsCount()) {
+    d->host.SetPatternField(place.pattern);
+  }
+  if (place.grid != d->activeGrid) d->host.ShowEditor(place.grid);
+  TMyGrid2* g = GridOf(place.grid);
+  if (g->ColCount() > 1) g->SetCol(std::clamp(place.col, 1, g->ColCount() - 1));
+  if (g->RowCount() > 1) g->SetRow(std::clamp(place.row, 1, g->RowCount() - 1));
+}
+
+// ---- Keys ----
 
 void TVNFrame::EditScrollDown() { EditScroll(true); }
 void TVNFrame::EditScrollUp() { EditScroll(false); }
@@ -64,15 +125,25 @@ void TVNFrame::EditScroll(bool down) {
   d->editScrolling = true;
   const int grid = d->activeGrid;
   const GridPlace place = PlaceOf(grid);
-  const int row = down ? d->gridEdit->EditScrollDown(place) : d->gridEdit->EditScrollUp(place);
+  const int column = place.cursorCol - 1;
+  int row;
+  {
+    EditStep step(d->document, down ? "shift rows down" : "shift rows up",
+                  grid == 2 ? StepScope::Orders(column, column, 0, 255)
+                            : StepScope::Cells(column, column, 0, RowsPerPattern - 1));
+    row = down ? d->gridEdit->EditScrollDown(place) : d->gridEdit->EditScrollUp(place);
+  }
   if (row > 0) GridOf(grid)->SetRow(row);
   d->editScrolling = false;
 }
 
-// Before each note typed: undo gives back the pattern as it was before the last note.
-void TVNFrame::SavePatternUndo() { d->gridEdit->SaveToUndo(EditorGrid::Pattern); }
-
-void TVNFrame::SaveToUndo() { d->gridEdit->SaveToUndo(d->activeGrid == 2 ? EditorGrid::Order : EditorGrid::Pattern); }
+// The caller writes right after; the step closes with the next one, or when the events of this
+// moment have been handled.
+void TVNFrame::SavePatternUndo() {
+  const int track = d->grid1->Col() - 1;
+  d->document.BeginLoose("note", StepScope::Cells(track, track, 0, RowsPerPattern - 1));
+  QTimer::singleShot(0, this, [this] { d->document.CommitLoose(); });
+}
 
 void TVNFrame::EditGridKey(EditorKeyAction action) {
   switch (action) {
@@ -85,10 +156,13 @@ void TVNFrame::EditGridKey(EditorKeyAction action) {
     case EditorKeyAction::Cut:
       EditGrid(EditCut, ScopeSelection, 0);
       break;
-    case EditorKeyAction::Clear:
+    case EditorKeyAction::Clear: {
+      // The cursor's step may drop the template's note-offs: part of the same step.
+      EditStep step(d->document, "clear", WholeGrid(d->song, d->activeGrid));
       EditGrid(EditClear, ScopeSelection, 0);
       NextRow(d->activeGrid, -1);
       break;
+    }
     case EditorKeyAction::ScrollDown:
       EditScrollDown();
       break;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
+#include "document/song_document.h"
 #include "editing/editor_keys.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -151,6 +152,7 @@ void TVNFrame::PatternKey(const EditorKey& key, int vk, bool shift) {
     case EditorKeyAction::NoteOff:
       if (song.EditEnabled) {
         const int track = d->grid1->Col() - 1, row = d->grid1->Row() - 1;
+        EditStep step(d->document, "note-off", StepScope::Cells(track, track, 0, RowsPerPattern - 1));
         song.SetCellData(track, row, CellNoteOff);
         RedrawData(track, row);
         NextRow(1, -1);

@@ -2,6 +2,7 @@
 // the cursor step after an entry, and incoming MIDI notes.
 #include <algorithm>
 
+#include "document/song_document.h"
 #include "editing/chords.h"
 #include "editing/cursor_step.h"
 #include "editing/editor_keys.h"
@@ -83,6 +84,8 @@ void TVNFrame::NextRow(int grid, int step) {
   int automatic = song.GridAdd;
   if (step < 0) {
     // The template also drops its note-offs into the rows the cursor is about to pass.
+    const int track = d->grid1->Col() - 1;
+    EditStep noteOffs(d->document, "note-off", StepScope::Cells(track, track, 0, RowsPerPattern - 1));
     int templateStep = 0;
     if (d->host.TemplateStep(templateStep)) automatic = templateStep;
   }
@@ -107,7 +110,9 @@ void TVNFrame::NoteEntry(int offset, int vk, bool shift) {
   }
   if (!song.EditEnabled) return;
   const int track = d->grid1->Col() - 1, row = d->grid1->Row() - 1;
-  SaveToUndo();
+  // A chord may add note tracks to the channel: the step keeps the whole song.
+  EditStep step(d->document, chord ? "chord" : "note",
+                chord ? StepScope::Shape() : StepScope::Cells(track, track, 0, RowsPerPattern - 1));
   SetCellData(track, row, offset + 12 * song.Octave);
   if (chord) {
     EditorInsertChord(offset, track, row);
@@ -126,9 +131,16 @@ void TVNFrame::ValueKey(int digit) {
   const int maximum = ValueEntryMaximum(song.GetTrackType(track));
   if (maximum <= 0) return;
   const std::string text = Grid1GetText(g->Col(), g->Row()).toStdString();
+  // The digits of one number are one step.
+  const bool continued = d->entry.State() != 0;
   const int value =
       d->options.HexDisplay() ? d->entry.HexEdited(text, maximum, digit) : d->entry.DecEdited(text, maximum, digit);
   if (value < 0) return;
+  const int shown = song.FollowSongView != 0 ? song.PlayingOrder : song.CurrentPattern;
+  EditStep step(d->document, "value", StepScope::Cells(track, track, row, row),
+                "value " + std::to_string(song.FollowSongView != 0) + " " + std::to_string(shown) + " " +
+                    std::to_string(track) + " " + std::to_string(row),
+                continued);
   song.SetCellData(track, row, value);
   RedrawData(track, row);
 }

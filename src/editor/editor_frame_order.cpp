@@ -2,6 +2,7 @@
 // Enter that opens the pattern under the cursor.
 #include <algorithm>
 
+#include "document/song_document.h"
 #include "editing/grid_text.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -44,14 +45,19 @@ void TVNFrame::OrderKey(const EditorKey& key) {
   if (!song.EditEnabled) return;
   const int channel = grid->Col() - 1, position = grid->Row() - 1;
   int value;
+  bool continued = false;
   if (key.action == EditorKeyAction::NoteOff) {
     value = OrderNoteOff;
   } else if (key.action == EditorKeyAction::Digit) {
+    // The digits of one number are one step.
+    continued = d->entry.State() != 0;
     value = d->entry.DecEdited(Grid2GetText(grid->Col(), grid->Row()).toStdString(), OrderEntryMaximum, key.value);
     if (value < 0) return;
   } else {
     return;
   }
+  EditStep step(d->document, "order", StepScope::Orders(channel, channel, position, position),
+                "order " + std::to_string(channel) + " " + std::to_string(position), continued);
   song.SetOrder(channel, position, value);
   RedrawOrder(channel, position);
   RedrawPattern(0, 0, true);  // in song view the pattern grid may show this position

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 
+#include "document/song_document.h"
 #include "editing/grid_text.h"
 #include "editing/track_info.h"
 #include "editor/editor_frame.h"
@@ -94,7 +95,10 @@ void TVNFrame::EditTrackProperties(int col, int row) {
   // Each field is one 7-bit byte of the parameter; whatever the dialog let through stays one.
   first = std::clamp(first, 0, 127);
   second = std::clamp(second, 0, 127);
-  song.SetTrackParam(track, JoinTrackParam(type, first, second));
+  {
+    EditStep step(d->document, "track properties", StepScope::Values());
+    song.SetTrackParam(track, JoinTrackParam(type, first, second));
+  }
   RedrawPattern(0, 0, true);
 }
 
@@ -112,6 +116,7 @@ void TVNFrame::Grid1SelectCell(int, int) {
 
 // A loop marked or cleared with the middle button becomes the song's loop (grid rows, -1 none).
 void TVNFrame::LoopChanged(TMyGrid2* grid) {
+  EditStep step(d->document, "loop", StepScope::Values());
   const TGridRect loop = grid->LoopRect().Normalized();
   if (grid == d->grid1) {
     d->song.PatternLoopStart = loop.Top;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -65,12 +67,14 @@ AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), t
     // Only a file is replaced, and it keeps its permissions.
     if (!std::filesystem::is_regular_file(status)) {
       failed_ = true;
+      error_ = "it is not a file";
       return;
     }
     mode = int(status.permissions() & std::filesystem::perms::mask);
   }
   fd_ = OpenNew(temporary_, mode);
   failed_ = fd_ < 0;
+  if (failed_) error_ = std::strerror(errno);
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
@@ -90,6 +94,7 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
   while (!failed_ && done < data.size()) {
     const long n = WriteSome(fd_, data.data() + done, data.size() - done);
     if (n <= 0) {
+      error_ = n < 0 ? std::strerror(errno) : "the disk is full";
       Discard();
     } else {
       done += size_t(n);
@@ -101,10 +106,13 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> data) {
 bool AtomicFileWriter::Commit() {
   if (failed_) return false;
   const bool flushed = Flush(fd_);
+  if (!flushed) error_ = std::strerror(errno);
   const bool closed = Close(fd_) == 0;
+  if (flushed && !closed) error_ = std::strerror(errno);
   fd_ = -1;
   std::error_code error;
   if (flushed && closed) std::filesystem::rename(temporary_, path_, error);
+  if (error) error_ = error.message();
   if (!flushed || !closed || error) {
     std::filesystem::remove(temporary_, error);
     failed_ = true;
@@ -120,10 +128,14 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data)
   return file.Write(data) && file.Commit();
 }
 
-bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out) {
+bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out, std::string* why) {
   out.clear();
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    if (why && errno != 0) *why = std::strerror(errno);
+    return false;
+  }
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
   // One read of the whole file; a file that grows meanwhile is read to the size it had.

@@ -20,6 +20,8 @@ class AtomicFileWriter {
 
   bool Write(std::span<const uint8_t> data);
   bool Commit();
+  // Why writing or committing failed, as the system says it ("Permission denied", ...).
+  const std::string& Error() const { return error_; }
 
  private:
   void Discard();
@@ -28,12 +30,14 @@ class AtomicFileWriter {
   std::string temporary_;
   int fd_ = -1;
   bool failed_ = false;
+  std::string error_;
 };
 
 // The whole of data through an AtomicFileWriter.
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data);
 
-// Reads the file, at most its first maxBytes bytes; false when it cannot be opened or read.
-bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out);
+// Reads the file, at most its first maxBytes bytes; false when it cannot be opened or read (with
+// the system's reason in `why` when given).
+bool ReadFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out, std::string* why = nullptr);
 
 }  // namespace varnel

@@ -22,6 +22,8 @@
 
 namespace varnel {
 
+struct SongState;
+
 struct TVNSongTag {
   std::string Title;
   std::string Artist;
@@ -184,10 +186,16 @@ class TVNSong {
   std::string InDeviceName;
 
  private:
+  // The edit history's exact copies and the safe opening's take-over (document/song_state.cpp)
+  // read and write every member below: a new member belongs there too.
+  friend struct SongState;
+
   size_t CellIndex(int pattern, int track, int row) const {
     return (size_t(pattern) * tracksCount_ + size_t(track)) * RowsPerPattern + size_t(row);
   }
   size_t OrderIndex(int channel, int position) const { return size_t(channel) * orderLength_ + size_t(position); }
+
+  void SetChannelParam(int channel, int index, uint8_t value);  // sets Modified when it changes
 
   // Shape changes; the caller holds the shape lock.
   void ResizeOrder(int newLength);
@@ -200,7 +208,7 @@ class TVNSong {
   bool ShortenOrderTail();
   void RedirectOrder(int channel, int from, int to);
 
-  bool ReadSongBytes(std::span<const uint8_t> bytes, const std::string& path, int& stage);
+  bool ReadSongBytes(std::span<const uint8_t> bytes, const std::string& path, int& stage, std::string& part);
 
   // Pack steps.
   void PackSameChannels(int channel);

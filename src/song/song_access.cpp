@@ -31,8 +31,8 @@ int TVNSong::GetCellData(int track, int row) const {
   return empty;
 }
 
+// The setters mark the song modified only when a stored value changes.
 void TVNSong::SetCellData(int track, int row, int32_t value) {
-  Modified = true;
   const int current = CurrentPattern;
   // Unlike the checks callers are trusted with elsewhere, a write is never allowed outside the arrays.
   if (!InRange(track, tracksCount_) || !InRange(row, RowsPerPattern) || current >= patternsCount_) {
@@ -42,12 +42,14 @@ void TVNSong::SetCellData(int track, int row, int32_t value) {
   if (FollowSongView != 0) {
     const int p = GetOrder(TrackChannel(track), PlayingOrder);
     if (p < 256 && p < patternsCount_) {
+      if (CellData(p, track, row) != value) Modified = true;
       StoreCell(p, track, row, value);
     } else {
       reporter_->Status("Track not assigned", 0);
     }
     return;
   }
+  if (CellData(current, track, row) != value) Modified = true;
   StoreCell(current, track, row, value);
 }
 
@@ -83,9 +85,10 @@ int TVNSong::GetLastRow() const {
 }
 
 void TVNSong::SetLastRow(uint8_t lastRow) {
-  Modified = true;
   const int current = CurrentPattern;
-  if (FollowSongView == 0 && current < patternsCount_) StoreLastRow(current, lastRow);
+  if (FollowSongView != 0 || current >= patternsCount_ || LastRow(current) == lastRow) return;
+  Modified = true;
+  StoreLastRow(current, lastRow);
 }
 
 int TVNSong::GetTrackType(int track) const { return InRange(track, tracksCount_) ? TrackType(track) : 0; }
@@ -93,8 +96,9 @@ int TVNSong::GetTrackChannel(int track) const { return InRange(track, tracksCoun
 int TVNSong::GetTrackParam(int track) const { return InRange(track, tracksCount_) ? TrackParam(track) : 0; }
 
 void TVNSong::SetTrackParam(int track, int value) {
+  if (!InRange(track, tracksCount_) || TrackParam(track) == value) return;
   Modified = true;
-  if (InRange(track, tracksCount_)) StoreRelaxed(trackParam_[track], int32_t(value));
+  StoreRelaxed(trackParam_[track], int32_t(value));
 }
 
 int TVNSong::GetMidiChannel(int channel) const {
@@ -108,17 +112,20 @@ int TVNSong::GetReleaseMode(int channel) const {
 }
 
 void TVNSong::SetMidiChannel(int channel, uint8_t value) {
-  Modified = true;
   // MIDI channels above 47 have no settings to index; such a value is never stored.
-  if (InRange(channel, channelsCount_) && value < MidiChannelCount) StoreChannelParam(channel, ParamMidiChannel, value);
+  if (InRange(channel, channelsCount_) && value < MidiChannelCount) SetChannelParam(channel, ParamMidiChannel, value);
 }
 void TVNSong::SetVelocity(int channel, uint8_t value) {
-  Modified = true;
-  if (InRange(channel, channelsCount_)) StoreChannelParam(channel, ParamVelocity, value);
+  if (InRange(channel, channelsCount_)) SetChannelParam(channel, ParamVelocity, value);
 }
 void TVNSong::SetReleaseMode(int channel, uint8_t value) {
+  if (InRange(channel, channelsCount_)) SetChannelParam(channel, ParamReleaseMode, value);
+}
+
+void TVNSong::SetChannelParam(int channel, int index, uint8_t value) {
+  if (ChannelParams(channel, index) == value) return;
   Modified = true;
-  if (InRange(channel, channelsCount_)) StoreChannelParam(channel, ParamReleaseMode, value);
+  StoreChannelParam(channel, index, value);
 }
 
 int TVNSong::GetTranspose(int channel) const {
@@ -129,9 +136,8 @@ int TVNSong::GetTranspose(int channel) const {
 
 void TVNSong::SetTranspose(int channel, int semitones) {
   if (!InRange(channel, channelsCount_)) return;
-  Modified = true;
   semitones = std::clamp(semitones, -79, 175);  // the code must stay a byte and never read as "none"
-  StoreChannelParam(channel, ParamTranspose, uint8_t(semitones == 0 ? 0 : semitones + 80));
+  SetChannelParam(channel, ParamTranspose, uint8_t(semitones == 0 ? 0 : semitones + 80));
 }
 
 int TVNSong::GetProgram(int midiChannel) const {
@@ -139,8 +145,9 @@ int TVNSong::GetProgram(int midiChannel) const {
 }
 
 void TVNSong::SetProgram(int midiChannel, uint8_t program) {
+  if (!InRange(midiChannel, MidiChannelCount) || MidiChannelParams(midiChannel, 0) == program) return;
   Modified = true;
-  if (InRange(midiChannel, MidiChannelCount)) StoreMidiChannelParam(midiChannel, 0, program);
+  StoreMidiChannelParam(midiChannel, 0, program);
 }
 
 int TVNSong::GetMidiParam(int midiChannel, int index) const {
@@ -175,8 +182,8 @@ void TVNSong::SetOrder(int channel, int position, int value) {
   if (value == OrderEmpty) ShortenOrderTail();
 }
 
+// Selecting is no change to the song; only what it adds (a pattern, order positions) is.
 void TVNSong::SelectPattern(int p) {
-  if (p > 0) Modified = true;
   if (FollowSongView != 0) {
     if (p < 0) return;
     p = std::min(p, MaxOrderLength - 1);
@@ -184,6 +191,7 @@ void TVNSong::SelectPattern(int p) {
     if (p > orderLength_) {
       std::scoped_lock lock(shapeLock_);
       ResizeOrder(p + 1);
+      Modified = true;
     }
     return;
   }

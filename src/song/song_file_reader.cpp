@@ -1,7 +1,8 @@
 // Reading the .vnl song file, versions 102 to 106 (100 and 101 are refused).
 //
 // Every count is checked against the song's limits and against what the file still holds before
-// anything is allocated, so a damaged file is refused instead of exhausting memory.
+// anything is allocated, so a damaged file is refused instead of exhausting memory. A refusal says
+// which file and why, below the message of its kind.
 #include <algorithm>
 #include <filesystem>
 
@@ -14,7 +15,9 @@ namespace varnel {
 
 namespace {
 
-struct ReadFault {};
+struct ReadFault {
+  std::string why;
+};
 
 // No valid file is this large: the order lists, cells and texts of the largest song take about
 // 50 MiB. Reading stops here, so a huge file costs no more memory than a valid one.
@@ -30,19 +33,29 @@ void Record(ByteReader& in, int fileSize, uint8_t* own, int ownSize, uint8_t fil
   if (fileSize > ownSize) in.skip(size_t(fileSize - ownSize));
 }
 
+std::string Why(const std::string& message, const std::string& path, const std::string& why) {
+  return message + "\n" + path + "\n" + why;
+}
+
 }  // namespace
 
 bool TVNSong::LoadFromFile(const std::string& path) {
   FileName.clear();
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {
-    reporter_->Message("File not exists");
+    reporter_->Message("File not exists\n" + path);
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadFileStart(path, MaxFileBytes, bytes)) {
+  std::string why;
+  if (std::filesystem::is_directory(path, error)) {
+    why = "it is a folder, not a file";
+  } else if (!ReadFileStart(path, MaxFileBytes, bytes, &why)) {
+    why = "the file cannot be read" + (why.empty() ? std::string() : ": " + why);
+  }
+  if (!why.empty()) {
     Reset(16, defaultPatternLength_, true);
-    reporter_->Message("Error reading file (1)");
+    reporter_->Message(Why("Error reading file (1)", path, why));
     return false;
   }
   return LoadFromBytes(bytes, path);
@@ -55,17 +68,20 @@ bool TVNSong::LoadFromBytes(std::span<const uint8_t> bytes, const std::string& p
   reporter_->BeginBusy("Loading " + path);
   int stage = 1;
   bool loaded = false;
+  std::string why;
   try {
-    loaded = ReadSongBytes(bytes, path, stage);
+    loaded = ReadSongBytes(bytes, path, stage, why);
   } catch (const ByteReader::PastEnd&) {
     Trace("Read past the end of ", path);
-  } catch (const ReadFault&) {
+    why = "the file ends inside " + why;
+  } catch (const ReadFault& fault) {
+    why = fault.why;
   }
   if (!loaded) {
     const bool fault = stage >= 0;
     Reset(16, defaultPatternLength_, true);
-    if (fault) reporter_->Message("Error reading file (" + std::to_string(stage) + ")");
     reporter_->EndBusy();
+    if (fault) reporter_->Message(Why("Error reading file (" + std::to_string(stage) + ")", path, why));
     return false;
   }
   Modified = false;
@@ -77,18 +93,18 @@ bool TVNSong::LoadFromBytes(std::span<const uint8_t> bytes, const std::string& p
 }
 
 // Fills the song from the file's bytes. Returns false with stage set to -1 for a refusal that has
-// already been reported (or needs no report); throws for a read fault.
-bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& path, int& stage) {
+// already been reported; throws for a read fault. `part` names the part being read, for a file
+// that ends inside it.
+bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& path, int& stage,
+                           std::string& part) {
   ByteReader in(bytes);
-  if (in.text(5) != "VnlMd") {
-    stage = -1;
-    return false;
-  }
+  part = "the header";
+  if (bytes.size() < 5 || in.text(5) != "VnlMd") throw ReadFault{"the file is not a Varnel song"};
   Trace("Opening \"", std::filesystem::path(path).filename().string(), "\"");
   const std::string version = in.text(3);
   Trace("File version: ", version);
   if (version == "100" || version == "101") {
-    reporter_->Message("Not supported anymore. Use MIDI export in old version and click import");
+    reporter_->Message("Not supported anymore. Use MIDI export in old version and click import\n" + path);
     stage = -1;
     return false;
   }
@@ -106,11 +122,25 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
   const int headerMidiRecords = version == "105" ? MidiChannelCount : 16;
   if (patterns < 1 || patterns > MaxPatterns || channels < 1 || channels > MaxChannels || tracks < 1 ||
       tracks > MaxTracks || length < 1)
-    throw ReadFault{};
-  const size_t mandatory = size_t(headerMidiRecords) * midiRecordSize + size_t(channels) * channelRecordSize +
-                           size_t(patterns) * patternRecordSize + size_t(channels) * length * 2 + size_t(tracks) * 2 +
-                           size_t(patterns) * tracks + 6 + size_t(channels) + 1;
-  if (mandatory > in.remaining()) throw ReadFault{};
+    throw ReadFault{"the header names impossible counts: " + std::to_string(patterns) + " patterns, " +
+                    std::to_string(channels) + " channels, " + std::to_string(tracks) + " tracks, order length " +
+                    std::to_string(length)};
+  // The least each mandatory part takes; the cells at least one flag per track and pattern.
+  const std::pair<const char*, size_t> mandatory[] = {
+      {"the header", size_t(headerMidiRecords) * midiRecordSize},
+      {"the channel records", size_t(channels) * channelRecordSize},
+      {"the pattern records", size_t(patterns) * patternRecordSize},
+      {"the order lists", size_t(channels) * length * 2},
+      {"the track table", size_t(tracks) * 2},
+      {"the cells", size_t(patterns) * tracks},
+      {"the tempo and editor settings", 6},
+      {"the channel switches", size_t(channels)},
+      {"the output device name", 1}};
+  size_t left = in.remaining();
+  for (const auto& [name, size] : mandatory) {
+    if (size > left) throw ReadFault{std::string("the file ends inside ") + name};
+    left -= size;
+  }
 
   patternsCount_ = int16_t(patterns);
   channelsCount_ = uint8_t(channels);
@@ -125,7 +155,10 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
   channelParams_.assign(size_t(channels) * CHANNEL_PARAMS, 0);
   for (int c = 0; c < channels; ++c) {
     Record(in, channelRecordSize, &channelParams_[size_t(c) * CHANNEL_PARAMS], CHANNEL_PARAMS, 0);
-    if (channelParams_[size_t(c) * CHANNEL_PARAMS + ParamMidiChannel] >= MidiChannelCount) throw ReadFault{};
+    const int midiChannel = channelParams_[size_t(c) * CHANNEL_PARAMS + ParamMidiChannel];
+    if (midiChannel >= MidiChannelCount)
+      throw ReadFault{"channel " + std::to_string(c + 1) + " names MIDI channel " + std::to_string(midiChannel + 1) +
+                      " (there are " + std::to_string(MidiChannelCount) + ")"};
   }
   patternParams_.assign(size_t(patterns) * PATTERN_PARAMS, 0);
   for (int p = 0; p < patterns; ++p)
@@ -148,9 +181,11 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
     const bool ordered = t == 0 || trackChannel_[t] >= trackChannel_[t - 1];
     const bool velocityOk = trackType_[t] != ttVelocity ||
                             (t > 0 && trackType_[t - 1] == ttNote && trackChannel_[t - 1] == trackChannel_[t]);
-    if (!ordered || !velocityOk || trackChannel_[t] >= MaxChannels) throw ReadFault{};
+    if (!ordered || !velocityOk || trackChannel_[t] >= MaxChannels)
+      throw ReadFault{"the track table is damaged at track " + std::to_string(t + 1)};
   }
 
+  part = "the cells";
   cells_.resize(size_t(patterns) * tracks * RowsPerPattern);
   for (int p = 0; p < patterns; ++p) {
     const int rows = LastRow(p) + 1;
@@ -166,6 +201,7 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
     }
   }
 
+  part = "the tempo and editor settings";
   BPM = in.u8();
   SPD = in.u8();
   GridAdd = in.u8();
@@ -178,9 +214,11 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
   if (CurrentPattern >= patterns) CurrentPattern = 0;
   for (int c = 0; c < channels; ++c) channelOn_[c] = Bool(in) ? 1 : 0;
 
+  part = "the output device name";
   LoadedDeviceName = ShortString(in);
   DeviceName = LoadedDeviceName == EnglishSynthName ? LocalizedSynthName : LoadedDeviceName;
 
+  part = "the song information";
   if (version >= "103" && !in.atEnd()) {
     Tag.Title = ShortString(in);
     Tag.Artist = ShortString(in);
@@ -190,6 +228,7 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
     Tag.Comments = in.text(in.u16());
     Tag.ShowOnLoad = Bool(in);
   }
+  part = "the loops, key, banks and track parameters";
   const bool v104 = version >= "104";
   if (v104 && !in.atEnd()) {
     for (Relaxed<int32_t>* loop : {&PatternLoopStart, &PatternLoopEnd, &OrderLoopStart, &OrderLoopEnd}) {
@@ -208,6 +247,7 @@ bool TVNSong::ReadSongBytes(std::span<const uint8_t> bytes, const std::string& p
     for (int i = 0; i < 32; ++i) bankSelect_[size_t(i)] = uint8_t(in.u8() - 1);
   if (v104 && !in.atEnd())
     for (int t = 0; t < tracks; ++t) trackParam_[t] = int32_t(in.u16()) - 1;
+  part = "the MIDI channels 17 to 48";
   if (version >= "106" && !in.atEnd()) {
     const int count = in.u8();
     uint8_t spare[255];

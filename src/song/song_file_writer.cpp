@@ -119,15 +119,19 @@ bool TVNSong::EncodeFile(const std::function<bool(std::span<const uint8_t>)>& em
   return flush();
 }
 
+// The song takes the new name only once the file is written: a failed save leaves it named as it
+// was, and says why below the message.
 bool TVNSong::SaveToFile(const std::string& path) {
-  FileName = path;
   reporter_->Status("Saving " + path, 0);
   if (DeviceName == LocalizedSynthName) DeviceName = EnglishSynthName;
   AtomicFileWriter file(path);
   if (!EncodeFile([&](std::span<const uint8_t> piece) { return file.Write(piece); }) || !file.Commit()) {
-    reporter_->Message("Error saving file");
+    const std::string why = file.Error().empty() ? "the file could not be written" : file.Error();
+    reporter_->Status("Error saving " + path, 0);
+    reporter_->Message("Error saving file\n" + path + "\n" + why);
     return false;
   }
+  FileName = path;
   reporter_->Status(path + " saved", 0);
   Modified = false;
   return true;
