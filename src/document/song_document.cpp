@@ -224,7 +224,9 @@ void SongDocument::Finalize() {
     bool changed = true;
     if (auto* cells = std::get_if<CellPatch>(&patches[i])) changed = ShrinkToChanges(song_, *cells);
     if (auto* orders = std::get_if<OrderPatch>(&patches[i])) changed = ShrinkToChanges(song_, *orders);
-    if (changed) patches[kept++] = std::move(patches[i]);
+    if (!changed) continue;
+    if (kept != i) patches[kept] = std::move(patches[i]);
+    ++kept;
   }
   patches.erase(patches.begin() + ptrdiff_t(kept), patches.end());
   open_->finalized = patches.size();

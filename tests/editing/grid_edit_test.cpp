@@ -1,5 +1,6 @@
-// The range commands of both grids, the clipboard, the one-level undo and the column rotations,
-// on a real song with a recording reporter and a view that records what it was asked.
+// The range commands of both grids, the clipboard and the column rotations, on a real song with a
+// recording reporter and a view that records what it was asked; each command one step of the
+// song document's history, as the editor runs them, so undo restores what each one changed.
 #include "editing/grid_edit.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "document/song_document.h"
 #include "song/song.h"
 #include "support/recording_reporter.h"
 #include "support/song_builders.h"
@@ -18,19 +20,8 @@ constexpr int C4 = 48, Cs4 = 49, D4 = 50, Ds4 = 51, E4 = 52, F4 = 53;
 
 class RecordingView final : public GridEditView {
  public:
-  explicit RecordingView(TVNSong& s) : song(s) {}
   void RedrawCell(EditorGrid, int, int) override { ++redraws; }
-  // Like the main window's "Ptn." field.
-  void ShowPattern(int pattern) override {
-    shown.push_back(pattern);
-    song.SelectPattern(pattern);
-  }
-  void CanUndoChanged(bool canUndo) override { undoStates.push_back(canUndo); }
-
-  TVNSong& song;
   int redraws = 0;
-  std::vector<int> shown;
-  std::vector<bool> undoStates;
 };
 
 // Grid coordinates: column = track + 1, row = pattern row + 1.
@@ -45,12 +36,25 @@ class GridEditTest : public ::testing::Test {
  protected:
   GridEditTest() {
     test::MakeSong(song, 4, 16);  // tracks 0..3, one note track per channel
-    song.Modified = false;
+    document.ResetHistory();
   }
 
+  // As the editor frame runs them: every command but a copy one step over the whole grid.
+  StepScope Whole(EditorGrid grid) const {
+    return grid == EditorGrid::Order ? StepScope::Orders(0, song.ChannelsCount() - 1, 0, 255)
+                                     : StepScope::Cells(0, song.TracksCount() - 1, 0, 255);
+  }
   void Edit(int action, int scope, int amount, const GridPlace& place, bool simple = false) {
+    if (action == EditCopy) return edit.EditGrid(action, scope, amount, place, simple);
+    EditStep step(document, "edit", Whole(place.grid));
     edit.EditGrid(action, scope, amount, place, simple);
   }
+  int Rotate(bool down, const GridPlace& place) {
+    EditStep step(document, "rotate", Whole(place.grid));
+    return down ? edit.EditScrollDown(place) : edit.EditScrollUp(place);
+  }
+  bool CanUndo() const { return document.CanUndo(); }
+  const HistoryStep* Undo() { return document.Undo(); }
   int Cell(int track, int row) const { return song.GetCellData(track, row); }
   std::vector<int> Column(int track, int rows) const {
     std::vector<int> out;
@@ -59,8 +63,9 @@ class GridEditTest : public ::testing::Test {
   }
 
   test::RecordingReporter reporter;
-  TVNSong song{&reporter};
-  RecordingView view{song};
+  SongDocument document{&reporter};
+  TVNSong& song = document.Song();
+  RecordingView view;
   GridEdit edit{song, view};
 };
 
@@ -98,12 +103,12 @@ TEST_F(GridEditTest, TransposeUp_CDEInCMajor_GivesDEF) {
   song.SetCellData(0, 0, C4);
   song.SetCellData(0, 1, D4);
   song.SetCellData(0, 2, E4);
-  song.Modified = false;
+  document.ResetHistory();
   Edit(EditTranspose, ScopeSelection, 1, Select(0, 0, 0, 2));
   EXPECT_EQ(Column(0, 3), (std::vector<int>{D4, E4, F4}));
   EXPECT_TRUE(reporter.questions.empty());
-  EXPECT_TRUE(song.Modified);
-  EXPECT_TRUE(edit.CanUndo());
+  EXPECT_TRUE(document.Modified());
+  EXPECT_TRUE(CanUndo());
 }
 
 TEST_F(GridEditTest, TransposeUp_Simple_MovesBySemitones) {
@@ -116,18 +121,18 @@ TEST_F(GridEditTest, TransposeUp_Simple_MovesBySemitones) {
 TEST_F(GridEditTest, TransposeScaleAware_NoteOutsideScale_ErasedOnlyAfterYes) {
   song.SetCellData(0, 0, Cs4);
   song.SetCellData(0, 1, C4);
-  song.Modified = false;
+  document.ResetHistory();
   reporter.answer = false;
   Edit(EditTranspose, ScopeSelection, 1, Select(0, 0, 0, 1));
   EXPECT_EQ(reporter.questions, std::vector<std::string>{"1 note(s) will be erased! Proceed?"});
   EXPECT_EQ(Column(0, 2), (std::vector<int>{Cs4, C4}));
-  EXPECT_FALSE(song.Modified);
-  EXPECT_TRUE(edit.CanUndo()) << "the snapshot comes before the question";
+  EXPECT_FALSE(document.Modified());
+  EXPECT_FALSE(CanUndo()) << "declined: nothing changed, no step";
 
   reporter.answer = true;
   Edit(EditTranspose, ScopeSelection, 1, Select(0, 0, 0, 1));
   EXPECT_EQ(Column(0, 2), (std::vector<int>{CellEmpty, D4}));
-  EXPECT_TRUE(song.Modified);
+  EXPECT_TRUE(document.Modified());
 }
 
 TEST_F(GridEditTest, TransposeOctaveUp_NoteAt120_AsksWithCountOneAndEmptiesIt) {
@@ -160,11 +165,11 @@ TEST_F(GridEditTest, TransposeRangeWithTempoTrack_DoesNothing) {
   ASSERT_TRUE(song.AddTrack(3, ttTempo, -1, -1));  // track 4: tempo of channel 3
   song.SetCellData(0, 0, C4);
   song.SetCellData(4, 0, 120);
-  song.Modified = false;
+  document.ResetHistory();
   Edit(EditTranspose, ScopeAll, 1, At(0, 0));
   EXPECT_EQ(Cell(0, 0), C4);
   EXPECT_EQ(Cell(4, 0), 120);
-  EXPECT_FALSE(song.Modified);
+  EXPECT_FALSE(document.Modified());
   EXPECT_TRUE(reporter.questions.empty());
 }
 
@@ -216,7 +221,7 @@ TEST_F(GridEditTest, RangeOf_Scopes) {
 TEST_F(GridEditTest, PasteThreeTracksOnLastTrack_WrapsToFirstTracks) {
   for (int t = 0; t < 3; ++t) song.SetCellData(t, 0, C4 + t);
   Edit(EditCopy, ScopeSelection, 0, Select(0, 0, 2, 15));
-  EXPECT_FALSE(edit.CanUndo()) << "copy takes no snapshot";
+  EXPECT_FALSE(CanUndo()) << "copy takes no snapshot";
   EXPECT_EQ(edit.Clipboard().ClipRect, (EditRange{0, 0, 2, 15}));
   song.SetCellData(0, 0, CellEmpty);
   song.SetCellData(1, 0, CellEmpty);
@@ -304,16 +309,16 @@ TEST_F(GridEditTest, PasteOtherGridsClipboard_InvalidRangeType_NothingPasted) {
 
   Edit(EditCopy, ScopeSelection, 0, At(1, 0, EditorGrid::Order));
   EXPECT_EQ(edit.Clipboard().ClipColumnKinds, std::vector<uint8_t>{OrderColumnKind});
-  song.Modified = false;
+  document.ResetHistory();
   Edit(EditPaste, ScopeSelection, 0, At(2, 0));
   EXPECT_EQ(reporter.messages.size(), 2u);
   EXPECT_EQ(Cell(2, 0), CellEmpty);
-  EXPECT_FALSE(song.Modified);
+  EXPECT_FALSE(document.Modified());
 }
 
 TEST_F(GridEditTest, PasteBeforeAnyCopy_DoesNothing) {
   Edit(EditPaste, ScopeAll, 0, At(0, 0));
-  EXPECT_FALSE(song.Modified);
+  EXPECT_FALSE(document.Modified());
   EXPECT_EQ(view.redraws, 0);
   EXPECT_TRUE(reporter.messages.empty());
 }
@@ -331,84 +336,83 @@ TEST_F(GridEditTest, OrderGrid_CopyPasteAndClear) {
   EXPECT_EQ(view.redraws, 256 + 4 * 256);
 }
 
-// ---- Undo ----
+// ---- Undo of the commands ----
 
-TEST_F(GridEditTest, Undo_WithoutSnapshot_SaysBufferNotFilled) {
-  edit.PerformUndo();
-  EXPECT_TRUE(reporter.SaidStatus("Buffer not filled"));
+TEST_F(GridEditTest, Undo_StepByStep_EachCommandRestored) {
+  EXPECT_EQ(Undo(), nullptr);
   song.SetCellData(0, 0, C4);
+  document.ResetHistory();
   Edit(EditClear, ScopeAll, 0, At(0, 0));
-  edit.PerformUndo();
-  EXPECT_EQ(Cell(0, 0), C4);
-  EXPECT_EQ(view.undoStates, (std::vector<bool>{true, false}));
-  reporter.Clear();
-  edit.PerformUndo();
-  EXPECT_TRUE(reporter.SaidStatus("Buffer not filled")) << "one level: undo cannot be undone";
-  EXPECT_EQ(Cell(0, 0), C4);
+  Edit(EditCopy, ScopeSelection, 0, At(0, 0));
+  EXPECT_EQ(document.History().Steps(), 1u) << "copy is no step";
+  song.SetCellData(1, 1, D4);
+  document.ResetHistory();
+  Edit(EditCopy, ScopeSelection, 0, At(1, 1));
+  Edit(EditPaste, ScopeSelection, 0, At(2, 2));
+  EXPECT_EQ(Cell(2, 2), D4);
+  ASSERT_NE(Undo(), nullptr);
+  EXPECT_EQ(Cell(2, 2), CellEmpty);
+  EXPECT_EQ(Undo(), nullptr) << "the history began again";
 }
 
-TEST_F(GridEditTest, Undo_EditInPattern3WhilePattern5Shown_SwitchesTo3AndRestores) {
+TEST_F(GridEditTest, Undo_EditInPattern3WhilePattern5Shown_RestoresPattern3AndSaysWhere) {
+  document.SetPlaceOf([this] {
+    EditPlace place;
+    place.pattern = song.CurrentPattern;
+    return place;
+  });
   for (int p = 1; p <= 5; ++p) ASSERT_TRUE(song.InsertPattern(p, 16));
   song.SelectPattern(3);
   song.SetCellData(2, 7, E4);
+  document.ResetHistory();
   Edit(EditClear, ScopeAll, 0, At(0, 0));
-  EXPECT_EQ(edit.Undo().UndoPattern, 3);
   song.SelectPattern(5);
   song.SetCellData(2, 7, C4);
-  edit.PerformUndo();
-  EXPECT_EQ(view.shown, std::vector<int>{3});
-  EXPECT_EQ(int(song.CurrentPattern), 3);
-  EXPECT_EQ(Cell(2, 7), E4);
+  const HistoryStep* step = Undo();
+  ASSERT_NE(step, nullptr);
+  EXPECT_EQ(step->place.pattern, 3);
+  EXPECT_EQ(song.CellData(3, 2, 7), E4);
   EXPECT_EQ(song.CellData(5, 2, 7), C4) << "the pattern shown before is untouched";
-  EXPECT_FALSE(edit.CanUndo());
 }
 
-TEST_F(GridEditTest, Undo_OrderSnapshot_RestoresEveryList) {
+TEST_F(GridEditTest, Undo_OrderClear_RestoresEveryListAndTheLength) {
   song.SetOrder(0, 0, 0);
   song.SetOrder(1, 2, 0);
+  document.ResetHistory();
   Edit(EditClear, ScopeAll, 0, At(0, 0, EditorGrid::Order));
   EXPECT_EQ(song.OrderLength(), 1);
-  edit.PerformUndo();
+  Undo();
   EXPECT_EQ(song.GetOrder(1, 2), 0);
   EXPECT_EQ(song.GetOrder(0, 0), 0);
   EXPECT_EQ(song.OrderLength(), 3);
 }
 
-TEST_F(GridEditTest, Undo_AfterTracksOrPatternsChanged_RefusedAndSongKept) {
+TEST_F(GridEditTest, Undo_AcrossAddedTracks_TheTrackGoesFirst) {
   song.SetCellData(0, 0, C4);
+  document.ResetHistory();
   Edit(EditClear, ScopeAll, 0, At(0, 0));
-  ASSERT_TRUE(song.AddTrack(0, ttVelocity, -1, -1));
-  song.SetCellData(1, 0, 64);
-  edit.PerformUndo();
-  EXPECT_TRUE(reporter.SaidStatus("Buffer not filled"));
-  EXPECT_EQ(Cell(1, 0), 64);
-  EXPECT_FALSE(edit.CanUndo());
-
-  Edit(EditClear, ScopeAll, 0, At(0, 0));
-  ASSERT_TRUE(song.InsertPattern(0, 16));  // the snapshot's pattern is now number 1
-  reporter.Clear();
-  edit.PerformUndo();
-  EXPECT_TRUE(reporter.SaidStatus("Buffer not filled"));
+  {
+    EditStep step(document, "add volume track", StepScope::Shape());
+    ASSERT_TRUE(song.AddTrack(0, ttVelocity, -1, -1));
+  }
+  Edit(EditPaste, ScopeSelection, 0, At(1, 0));
+  Undo();
+  Undo();
+  EXPECT_EQ(song.TracksCount(), 4);
+  Undo();
+  EXPECT_EQ(Cell(0, 0), C4);
 }
 
-TEST_F(GridEditTest, SongView_NoSnapshotAndNoUndo) {
+TEST_F(GridEditTest, SongView_CommandsAreStepsToo) {
   song.SongMode = true;
   song.FollowSongView = 1;
   song.SetCellData(0, 0, C4);  // through the order: pattern 0 at position 0
+  document.ResetHistory();
   Edit(EditTranspose, ScopeSelection, 12, At(0, 0));
   EXPECT_EQ(song.CellData(0, 0, 0), C4 + 12);
-  EXPECT_FALSE(edit.CanUndo());
-  edit.PerformUndo();
-  EXPECT_TRUE(reporter.statuses.empty());
-}
-
-TEST_F(GridEditTest, SaveToUndo_BeforeEachNote_RestoresThePatternBeforeTheLastNote) {
-  edit.SaveToUndo(EditorGrid::Pattern);
-  song.SetCellData(0, 0, C4);
-  edit.SaveToUndo(EditorGrid::Pattern);
-  song.SetCellData(0, 1, D4);
-  edit.PerformUndo();
-  EXPECT_EQ(Column(0, 2), (std::vector<int>{C4, CellEmpty}));
+  ASSERT_TRUE(CanUndo());
+  Undo();
+  EXPECT_EQ(song.CellData(0, 0, 0), C4);
 }
 
 // ---- Column rotations ----
@@ -417,13 +421,13 @@ TEST_F(GridEditTest, EditScrollDown_RotatesColumnDownAndFollowsWithCursor) {
   song.SetCellData(1, 0, C4);
   song.SetCellData(1, 15, D4);
   GridPlace place = At(1, 4);
-  EXPECT_EQ(edit.EditScrollDown(place), place.cursorRow + 1);
+  EXPECT_EQ(Rotate(true, place), place.cursorRow + 1);
   EXPECT_EQ(Cell(1, 0), D4);
   EXPECT_EQ(Cell(1, 1), C4);
   EXPECT_EQ(Cell(1, 15), CellEmpty);
-  EXPECT_TRUE(edit.CanUndo());
+  EXPECT_TRUE(CanUndo());
   EXPECT_EQ(edit.Clipboard().ClipRect, (EditRange{1, 0, 1, 15})) << "the rotation goes through the clipboard";
-  edit.PerformUndo();
+  Undo();
   EXPECT_EQ(Cell(1, 0), C4);
   EXPECT_EQ(Cell(1, 15), D4);
 }
@@ -431,24 +435,24 @@ TEST_F(GridEditTest, EditScrollDown_RotatesColumnDownAndFollowsWithCursor) {
 TEST_F(GridEditTest, EditScrollUp_RotatesColumnUp) {
   song.SetCellData(1, 0, C4);
   song.SetCellData(1, 1, D4);
-  EXPECT_EQ(edit.EditScrollUp(At(1, 4)), At(1, 4).cursorRow - 1);
+  EXPECT_EQ(Rotate(false, At(1, 4)), At(1, 4).cursorRow - 1);
   EXPECT_EQ(Cell(1, 0), D4);
   EXPECT_EQ(Cell(1, 15), C4);
 }
 
 TEST_F(GridEditTest, EditScroll_AtTheEnds_DoesNothing) {
   song.SetCellData(1, 0, C4);
-  EXPECT_EQ(edit.EditScrollDown(At(1, 15)), -1);
-  EXPECT_EQ(edit.EditScrollUp(At(1, 0)), -1);
+  EXPECT_EQ(Rotate(true, At(1, 15)), -1);
+  EXPECT_EQ(Rotate(false, At(1, 0)), -1);
   EXPECT_EQ(Cell(1, 0), C4);
   EXPECT_FALSE(edit.Clipboard().ClipFilled);
-  EXPECT_FALSE(edit.CanUndo());
+  EXPECT_FALSE(CanUndo());
 }
 
 TEST_F(GridEditTest, EditScrollDown_OrderGrid_RotatesAll256Positions) {
   song.SetOrder(0, 0, 5);
   song.SetOrder(0, 255, 6);
-  EXPECT_EQ(edit.EditScrollDown(At(0, 10, EditorGrid::Order)), 12);
+  EXPECT_EQ(Rotate(true, At(0, 10, EditorGrid::Order)), 12);
   EXPECT_EQ(song.GetOrder(0, 0), 6);
   EXPECT_EQ(song.GetOrder(0, 1), 5);
   EXPECT_EQ(song.GetOrder(0, 255), OrderEmpty);

@@ -168,7 +168,7 @@ TEST(SongFileDamage, EveryPrefix_FailsInsideMandatorySectionsAndNeverBreaksTheSo
         song.SetReporter(&rep);
         song.LoadFromBytes(std::span(file.data(), n), "cut.vnl");
         song.SetReporter(nullptr);
-        if (rep.messages != std::vector<std::string>{kReadFault})
+        if (rep.Headlines() != std::vector<std::string>{kReadFault})
           problems.Check("message " + ::testing::PrintToString(rep.messages), what);
       }
     }
@@ -230,7 +230,7 @@ TEST(SongFileDamage, CountsAboveTheSongLimits_AreReadFaults) {
     song.SetReporter(&rep);
     test::ResetAllocationPeak();
     EXPECT_FALSE(song.LoadFromBytes(bytes, "claims.vnl")) << c.name;
-    EXPECT_EQ(rep.messages, std::vector<std::string>{kReadFault}) << c.name;
+    EXPECT_EQ(rep.Headlines(), std::vector<std::string>{kReadFault}) << c.name;
     if (test::AllocationCountingOn()) {
       EXPECT_LE(test::AllocationPeakAboveBaseline(), kLoadHeapLimit) << c.name;
     }

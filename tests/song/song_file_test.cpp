@@ -431,7 +431,7 @@ TEST(SongFileWrite, CommentsOver65535Bytes_SaveFailsOrFileStillLoads) {
   song.SetReporter(&rep);
   auto path = test::TempPath("huge.vnl");
   if (!song.SaveToFile(path)) {
-    EXPECT_EQ(rep.messages, std::vector<std::string>{"Error saving file"});
+    EXPECT_EQ(rep.Headlines(), std::vector<std::string>{"Error saving file"});
     return;
   }
   TVNSong back;

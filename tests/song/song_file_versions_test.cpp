@@ -380,12 +380,12 @@ TEST(SongFileRead, OldVersions100And101_AreRefusedWithAMessage) {
     song.SetReporter(&rep);
     EXPECT_FALSE(song.LoadFromFile(path));
     EXPECT_EQ(rep.messages,
-              std::vector<std::string>{"Not supported anymore. Use MIDI export in old version and click import"});
+              std::vector<std::string>{"Not supported anymore. Use MIDI export in old version and click import\n" + path});
     ExpectEmptyResetSong(song);
   }
 }
 
-TEST(SongFileRead, WrongMagic_FailsSilentlyWithTheEmptySong) {
+TEST(SongFileRead, WrongMagic_SaysItIsNoSongAndLeavesTheEmptySong) {
   auto bytes = BuildFile(FileLayout{}).bytes;
   bytes[4] = 'e';
   auto path = test::TempPath("magic.vnl");
@@ -395,7 +395,7 @@ TEST(SongFileRead, WrongMagic_FailsSilentlyWithTheEmptySong) {
   RecordingReporter rep;
   song.SetReporter(&rep);
   EXPECT_FALSE(song.LoadFromFile(path));
-  EXPECT_TRUE(rep.messages.empty()) << rep.messages.front();
+  EXPECT_EQ(rep.messages, std::vector<std::string>{"Error reading file (1)\n" + path + "\nthe file is not a Varnel song"});
   ExpectEmptyResetSong(song);
 }
 
@@ -405,7 +405,7 @@ TEST(SongFileRead, MissingFile_SaysFileNotExistsAndKeepsTheSong) {
   RecordingReporter rep;
   song.SetReporter(&rep);
   EXPECT_FALSE(song.LoadFromFile(test::TempPath("no-such-file.vnl")));
-  EXPECT_EQ(rep.messages, std::vector<std::string>{"File not exists"});
+  EXPECT_EQ(rep.messages, std::vector<std::string>{"File not exists\n" + test::TempPath("no-such-file.vnl")});
   EXPECT_EQ(song.FileName, "");
   EXPECT_EQ(song.PatternsCount(), 2);
   EXPECT_EQ(song.CellData(1, 2, 90), 61);
@@ -426,7 +426,10 @@ TEST(SongFileRead, FileEndingInsideAMandatorySection_IsAReadFaultAndLeavesAnEmpt
     RecordingReporter rep;
     song.SetReporter(&rep);
     EXPECT_FALSE(song.LoadFromFile(path)) << "cut at " << cut;
-    EXPECT_EQ(rep.messages, std::vector<std::string>{"Error reading file (1)"}) << "cut at " << cut;
+    EXPECT_EQ(rep.Headlines(), std::vector<std::string>{"Error reading file (1)"}) << "cut at " << cut;
+    ASSERT_EQ(rep.messages.size(), 1u);
+    EXPECT_EQ(rep.messages[0].substr(rep.messages[0].find('\n') + 1, path.size() + 21), path + "\nthe file ends inside")
+        << rep.messages[0];
     EXPECT_EQ(song.FileName, "");
     ASSERT_GE(song.PatternsCount(), 1);
     ASSERT_GE(song.TracksCount(), 1);
@@ -475,15 +478,20 @@ TEST(SongFileLoad, Success_ClearsModifiedTakesThePathAndShowsTheLoadingCaption) 
   EXPECT_TRUE(rep.messages.empty());
 }
 
-// A save that cannot complete must say so and leave what was on disk untouched.
+// A save that cannot complete must say so, with the file and why, leave what was on disk untouched
+// and leave the song named as it was.
 void ExpectFailedSave(const std::string& target, TVNSong& song) {
   RecordingReporter rep;
   song.SetReporter(&rep);
   song.Modified = true;
+  song.FileName = "before.vnl";
   EXPECT_FALSE(song.SaveToFile(target));
-  EXPECT_EQ(rep.messages, std::vector<std::string>{"Error saving file"});
+  EXPECT_EQ(rep.Headlines(), std::vector<std::string>{"Error saving file"});
+  ASSERT_EQ(rep.messages.size(), 1u);
+  EXPECT_EQ(rep.messages[0].rfind("Error saving file\n" + target + "\n", 0), 0u) << rep.messages[0];
+  EXPECT_GT(rep.messages[0].size(), target.size() + 19) << "a reason follows";
   EXPECT_TRUE(song.Modified);
-  EXPECT_EQ(song.FileName, target);
+  EXPECT_EQ(song.FileName, "before.vnl");
   EXPECT_FALSE(rep.SaidStatus(target + " saved"));
 }
 

@@ -265,7 +265,7 @@ TEST_F(SongView, GetLastRow_SmallestPlayedPatternOr255) {
 TEST_F(SongView, SetLastRow_SongView_ChangesNoPattern) {
   song.Modified = false;
   song.SetLastRow(7);
-  EXPECT_TRUE(song.Modified);
+  EXPECT_FALSE(song.Modified) << "nothing changed";
   EXPECT_EQ(song.LastRow(0), 63);
   EXPECT_EQ(song.LastRow(1), 15);
 }
@@ -401,15 +401,16 @@ TEST_F(SongModel, SelectPattern_BeyondPatternsCount_SaysInvalidAndChangesNothing
   EXPECT_EQ(rep.messages, (std::vector<std::string>{"Invalid pattern number", "Invalid pattern number"}));
 }
 
-TEST_F(SongModel, SelectPattern_PatternZero_LeavesModifiedClear) {
+TEST_F(SongModel, SelectPattern_SelectingIsNoChange_AppendingIs) {
   song.SelectPattern(1);
+  EXPECT_TRUE(song.Modified) << "pattern 1 was appended";
   song.Modified = false;
   song.SelectPattern(0);
   EXPECT_EQ(song.GetCurrentPattern(), 0);
   EXPECT_FALSE(song.Modified);
   song.SelectPattern(1);
   EXPECT_EQ(song.GetCurrentPattern(), 1);
-  EXPECT_TRUE(song.Modified);
+  EXPECT_FALSE(song.Modified);
 }
 
 TEST_F(SongModel, SelectPattern_SongView_MovesPlayingOrderAndLengthensOrder) {
@@ -475,7 +476,7 @@ TEST_F(SongModel, Getters_OutsideRange_ReadZero) {
   }
 }
 
-TEST_F(SongModel, ModifiedFlag_SettersMarkSongOnlyWhereSaid) {
+TEST_F(SongModel, ModifiedFlag_SettersMarkSongOnlyWhenAValueChanges) {
   struct Case {
     const char* name;
     std::function<void(TVNSong&)> op;
@@ -483,7 +484,10 @@ TEST_F(SongModel, ModifiedFlag_SettersMarkSongOnlyWhereSaid) {
   };
   const std::vector<Case> cases = {
       {"SetCellData", [](TVNSong& s) { s.SetCellData(0, 0, 60); }, true},
-      {"SetCellData refused", [](TVNSong& s) { s.SetCellData(-1, 0, 60); }, true},
+      {"SetCellData refused", [](TVNSong& s) { s.SetCellData(-1, 0, 60); }, false},
+      {"SetCellData same value", [](TVNSong& s) { s.SetCellData(0, 0, CellEmpty); }, false},
+      {"SetVelocity same value", [](TVNSong& s) { s.SetVelocity(0, 100); }, false},
+      {"SetProgram same value", [](TVNSong& s) { s.SetProgram(0, 0); }, false},
       {"SetLastRow", [](TVNSong& s) { s.SetLastRow(31); }, true},
       {"SetTrackParam", [](TVNSong& s) { s.SetTrackParam(0, 5); }, true},
       {"SetMidiChannel", [](TVNSong& s) { s.SetMidiChannel(0, 3); }, true},

@@ -29,6 +29,13 @@ class RecordingReporter final : public Reporter {
   std::vector<std::string> busy;
   bool answer = true;
 
+  // The first line of each message: its kind ("Error reading file (1)"); the file and the reason follow.
+  std::vector<std::string> Headlines() const {
+    std::vector<std::string> out;
+    for (const std::string& m : messages) out.push_back(m.substr(0, m.find('\n')));
+    return out;
+  }
+
   bool SaidStatus(const std::string& text) const {
     for (const auto& s : statuses)
       if (s.text == text) return true;
