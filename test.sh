@@ -23,6 +23,7 @@ case "$mode" in
   --bench)
     ./setup.sh
     ./build/bench/song_file_bench
+    ./build/bench/history_bench
     ./build/bench/row_clock_bench
     ./build/bench/midi_import_bench
     ./build/bench/render_bench

@@ -272,7 +272,7 @@ void TMainForm::UpdateSongAccess() {
     const int position = s.PlayingOrder;
     bool playsPattern = false;
     for (int c = 0; c < s.ChannelsCount() && !playsPattern; ++c) playsPattern = s.GetOrder(c, position) < OrderEmpty;
-    if (!playsPattern) {
+    if (!playsPattern && !steppingHistory_) {
       EditStep step(*document_, "song view", StepScope::Orders(0, 0, position, position));
       s.SetOrder(0, position, s.CurrentPattern);
       frame_->RedrawOrders(0, 0);

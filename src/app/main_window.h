@@ -368,6 +368,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   bool started_ = false;
   bool closing_ = false;
   bool lengthGuard_ = false;
+  bool steppingHistory_ = false;  // an undo or redo refreshes the views: they add nothing to the song
   int lastShownRow_ = -1;
   int lastShownOrder_ = -1;
   bool counterOnBeat_ = true;

@@ -119,12 +119,14 @@ void TMainForm::StepHistory(bool redo) {
   if (!step) return;
   const QString name = QString::fromStdString(step->name);
   const EditPlace place = step->place;
+  steppingHistory_ = true;
   if (step->touches & TouchShape) {
     PrepareEditor();
     frame_->ShowPlace(place);
   } else if (step->touches & TouchValues) {
     ShowValues();
   }
+  steppingHistory_ = false;
   ChangeStatus((redo ? QStringLiteral("Redo: ") : QStringLiteral("Undo: ")) + name, 0);
 }
 

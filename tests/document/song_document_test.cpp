@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -388,6 +390,70 @@ TEST_F(SongDocumentTest, RandomEdits_EveryStateComesBack) {
     ASSERT_NE(document.Redo(), nullptr);
     ASSERT_EQ(Fingerprint(song), states[i]) << "after redoing to state " << i;
   }
+}
+
+// Undo and redo of every kind of step while another thread reads the song as the row clock does:
+// under the shape lock, by direct index. Under ThreadSanitizer this proves the history keeps to
+// the song's threading rules.
+TEST_F(SongDocumentTest, UndoAndRedoWhilePlaying_TheSongStaysWhole) {
+  std::atomic<bool> stop{false}, whole{true};
+  std::atomic<long> rows{0};
+  std::thread clock([&] {
+    int row = 0;
+    while (!stop.load()) {
+      std::scoped_lock lock(song.ShapeLock());
+      const int tracks = song.TracksCount(), channels = song.ChannelsCount(), patterns = song.PatternsCount();
+      const int pattern = song.CurrentPattern;
+      if (pattern >= patterns || song.OrderLength() < 1) whole = false;
+      row = (row + 1) % (song.LastRow(pattern) + 1);
+      for (int t = 0; t < tracks; ++t) {
+        const int channel = song.TrackChannel(t);
+        if (channel >= channels) whole = false;
+        if (song.Order(channel, song.OrderLength() - 1) > OrderNoteOff) whole = false;
+        if (song.TrackType(t) == ttNote && song.CellData(pattern, t, row) < 128)
+          song.StoreSoundingNote(t, song.ChannelParams(channel, TVNSong::ParamTranspose));
+      }
+      song.PlayingRow = row;
+      ++rows;
+    }
+  });
+  const auto waitForRows = [&] {
+    const long seen = rows.load();
+    while (rows.load() < seen + 2) std::this_thread::yield();
+  };
+  waitForRows();
+  for (int round = 0; round < 20; ++round) {
+    if (round % 5 == 0) waitForRows();
+    Note(round % song.TracksCount(), round % 16, C4 + round);
+    {
+      EditStep step(document, "add track", StepScope::Shape());
+      song.AddTrack(0, ttVelocity, -1, -1);
+    }
+    {
+      EditStep step(document, "order", StepScope::Orders(0, 1, 0, 8));
+      song.SetOrder(1, 4 + round % 4, 0);
+    }
+    {
+      EditStep step(document, "add channel", StepScope::Shape());
+      song.InsertChannel(1);
+    }
+    {
+      EditStep step(document, "BPM", StepScope::Values());
+      song.BPM = uint8_t(100 + round);
+      song.SetLastRow(uint8_t(20 + round));
+    }
+    for (int i = 0; i < 3; ++i) document.Undo();
+    for (int i = 0; i < 2; ++i) document.Redo();
+  }
+  while (document.Undo()) {
+  }
+  while (document.Redo()) {
+  }
+  waitForRows();
+  stop = true;
+  clock.join();
+  EXPECT_TRUE(whole.load());
+  EXPECT_GT(rows.load(), 0);
 }
 
 // ---- Files ----

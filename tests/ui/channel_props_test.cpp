@@ -22,7 +22,7 @@ namespace {
 void Fresh(WindowRig& rig, int channels) {
   rig.Song().Reset(channels, 16, true);
   rig.window->PrepareEditor();
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.backend.Recorder().Clear();
 }
 
@@ -53,7 +53,7 @@ class ChannelPropsTest : public QObject {
   void panning_toMinus1_showsDash_storesNotSet_sendsDefault64();
   void sliderAndTrackBar_oneHandler_oneSend();
   void loadingGuard_storesWithoutSending();
-  void changingChannel_differentPresets_sendsNothingButModifies();
+  void changingChannel_differentPresets_sendsNothingChangesNothing();
   void bankMSB_5_sendsController0ThenProgram_minus1SendsZero();
   void paste_beforeCopy_changesNothing();
   void copyPaste_acrossMidiChannels_sameProgramPresetsAndBank();
@@ -73,7 +73,7 @@ void ChannelPropsTest::panning_toMinus1_showsDash_storesNotSet_sendsDefault64() 
   QCOMPARE(Panel(rig).PresetValueLabel(1)->text(), QStringLiteral("30"));
   QCOMPARE(rig.Song().GetMidiParam(0, 1), 30);
   QCOMPARE(rig.Sent(), QStringList{"B0 0A 1E"});
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
 
   rig.backend.Recorder().Clear();
   pan->setValue(-1);
@@ -117,22 +117,22 @@ void ChannelPropsTest::loadingGuard_storesWithoutSending() {
   QCOMPARE(rig.Song().GetMidiParam(0, 6), 70);
   QCOMPARE(int(rig.Song().BankSelect(0, 1)), 3);
   QCOMPARE(Panel(rig).PresetValueLabel(6)->text(), QStringLiteral("70"));
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
   // Without the guard the same move sends.
   Panel(rig).PresetTrackBar(6)->setValue(71);
   QCOMPARE(rig.Sent(), QStringList{"B0 5B 47"});
 }
 
-void ChannelPropsTest::changingChannel_differentPresets_sendsNothingButModifies() {
+void ChannelPropsTest::changingChannel_differentPresets_sendsNothingChangesNothing() {
   WindowRig rig;
   Fresh(rig, 3);
   rig.Song().SetMidiParam(1, 1, 20);
   rig.Song().StoreBankSelect(1, 0, 9);
-  rig.Song().Modified = false;
+  rig.SetModified(false);
 
   CursorOnTrack(rig, 2);  // MIDI channel 2: the same presets as channel 0's
   QCOMPARE(rig.window->CurrentChannel(), 2);
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   CursorOnTrack(rig, 1);
   QCOMPARE(Panel(rig).PresetTrackBar(1)->value(), 20);
   QCOMPARE(Panel(rig).PresetSlider(1)->value(), 20);
@@ -141,7 +141,7 @@ void ChannelPropsTest::changingChannel_differentPresets_sendsNothingButModifies(
   QCOMPARE(Panel(rig).BankSlider(0)->value(), 9);
   QCOMPARE(Panel(rig).MidiChannelList->currentIndex(), 1);
   QCOMPARE(rig.Sent(), QStringList{});
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(!rig.Modified());  // showing a channel changes nothing in the song
   QCOMPARE(rig.Song().GetMidiParam(1, 1), 20);
 }
 
@@ -172,7 +172,7 @@ void ChannelPropsTest::paste_beforeCopy_changesNothing() {
   QVERIFY(!Panel(rig).HasCopy());
   Panel(rig).PasteButton->click();
   QCOMPARE(rig.Sent(), QStringList{});
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QCOMPARE(rig.Song().GetMidiParam(0, 1), -1);
 }
 
@@ -188,7 +188,7 @@ void ChannelPropsTest::copyPaste_acrossMidiChannels_sameProgramPresetsAndBank() 
   QVERIFY(Panel(rig).HasCopy());
 
   CursorOnTrack(rig, 2);
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.backend.Recorder().Clear();
   Panel(rig).PasteButton->click();
   TVNSong& s = rig.Song();
@@ -196,7 +196,7 @@ void ChannelPropsTest::copyPaste_acrossMidiChannels_sameProgramPresetsAndBank() 
   for (int p = 1; p <= 9; ++p) QCOMPARE(s.GetMidiParam(2, p), s.GetMidiParam(0, p));
   QCOMPARE(int(s.BankSelect(2, 0)), 3);
   QCOMPARE(int(s.BankSelect(2, 1)), 4);
-  QVERIFY(s.Modified);
+  QVERIFY(rig.Modified());
   // The presets, then each bank followed by the program.
   QCOMPARE(rig.Sent(), (QStringList{"B2 0A 0A", "B2 07 64", "B2 01 00", "B2 0B 7F", "B2 40 00", "B2 5B 32",
                                      "B2 5D 00", "B2 4A 7F", "B2 47 00", "B2 00 03", "C2 28", "B2 20 04",
@@ -230,9 +230,9 @@ void ChannelPropsTest::filterCut_actions_onlyWhereATrackIs() {
   WindowRig rig;
   Fresh(rig, 2);
   Panel(rig).PresetTrackBar(8)->setValue(90);
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   Panel(rig).SendCutButton->click();  // no filter-cut track yet
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QVERIFY(!Panel(rig).Set0CutOff(0, -1));
 
   CursorOnTrack(rig, 0);

@@ -150,12 +150,12 @@ void ChordsFillTest::fill_linear0to127_givesWorkedValues() {
   Fresh(rig, 2, 32);
   QVERIFY(rig.window->Action("Fill")->isEnabled());
   QCOMPARE(rig.window->Action("Fill")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   SelectCells(rig.G1(), 0, 0, 0, 4);
   QVERIFY(RunFill(rig, {.from = 0, .to = 127}));
   QCOMPARE(Column(rig, 0, 0, 5), (QList<int>{0, 32, 63, 95, 127, CellEmpty}));
   QCOMPARE(rig.G1().CellText(1, 3), QStringLiteral("D#5"));  // 63 shown as a note on a note track
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
   QVERIFY(rig.dialogs.messages.isEmpty());
 }
 
@@ -207,7 +207,7 @@ void ChordsFillTest::fill_countPingPongLimitsAndPercent() {
 void ChordsFillTest::fill_invalidRange_messageAndNothingChanges() {
   WindowRig rig;
   Fresh(rig, 2, 32);
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   SelectCells(rig.G1(), 0, 0, 1, 4);
   QVERIFY(RunFill(rig, {}));
   QCOMPARE(rig.dialogs.messages, QStringList{"Invalid range"});
@@ -216,7 +216,7 @@ void ChordsFillTest::fill_invalidRange_messageAndNothingChanges() {
   QCOMPARE(rig.dialogs.messages.size(), 2);
   QCOMPARE(rig.dialogs.messages.last(), QStringLiteral("Invalid range"));
   QCOMPARE(Column(rig, 0, 0, 4), (QList<int>{CellEmpty, CellEmpty, CellEmpty, CellEmpty, CellEmpty}));
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
 }
 
 void ChordsFillTest::fill_badCountOrRandomRange_refusedDialogStaysOpen() {

@@ -584,7 +584,7 @@ void ColorSchemesTest::customMenu_captionButtons() {
   MouseOn(bar->TitlePanel, QEvent::MouseButtonRelease, edge + QPoint(10, 10), Qt::LeftButton, Qt::NoButton);
   QTRY_COMPARE(rig.window->pos(), before + QPoint(10, 10));
   // Close is "E&xit": the song is unmodified, so the window goes.
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   bar->CloseButton->click();
   QTRY_VERIFY(!rig.window->isVisible());
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "midi/midi_devices.h"
@@ -70,7 +71,7 @@ struct FrameRig {
   explicit FrameRig(int channels = 4, int rows = 64) {
     MakeSong(song, channels, rows);
     devices.OpenMidiOut(-1);
-    frame = std::make_unique<TVNFrame>(song, devices, player, host);
+    frame = std::make_unique<TVNFrame>(document, devices, player, host);
     host.frame = frame.get();
     frame->resize(900, 600);
     frame->SetCellMetrics(40, 17);
@@ -125,7 +126,8 @@ struct FrameRig {
   }
 
   RecordingReporter reporter;
-  TVNSong song{&reporter};
+  SongDocument document{&reporter};
+  TVNSong& song = document.Song();
   RecordingBackend backend;
   MidiDevices devices{backend, song};
   ManualRowClock clock;

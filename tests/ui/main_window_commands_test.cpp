@@ -313,7 +313,7 @@ void MainWindowCommandsTest::import_midi_asksPackEvenWithWarningsOff() {
   }
   WindowRig rig;
   rig.Trigger("DisableWarnings");
-  rig.Song().Modified = true;
+  rig.SetModified(true);
   rig.dialogs.openName = midi;
   rig.dialogs.answer = true;
   rig.Trigger("ImportMidi");
@@ -337,7 +337,7 @@ void MainWindowCommandsTest::import_badModule_reportedSongKept() {
   }
   WindowRig rig;
   rig.Song().SetCellData(0, 0, 60);
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.dialogs.openName = bad;
   rig.Trigger("ImportXM");
   QCOMPARE(rig.dialogs.suffixes, QStringList{"xm"});

@@ -54,7 +54,7 @@ void MainWindowEditTest::transposeUp_altF2InCMajor_givesDEF() {
   QCOMPARE(rig.Song().GetCellData(0, 2), F4);
   QCOMPARE(rig.G1().CellText(1, 3), QStringLiteral("F-4"));
   QVERIFY(rig.dialogs.questions.isEmpty());
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
   // Alt+F1 comes back the same way.
   Key(rig.G1(), Qt::Key_F1, Qt::AltModifier);
   QCOMPARE(rig.Song().GetCellData(0, 0), C4);
@@ -208,30 +208,41 @@ void MainWindowEditTest::orderGrid_transposeAndDelete() {
 void MainWindowEditTest::undo_acrossPatterns_showsAndRestoresEditedPattern() {
   WindowRig rig;
   TVNSong& song = rig.Song();
-  for (int p = 1; p <= 5; ++p) rig.Props().Ptn->SetValue(p);
+  for (int p = 1; p <= 5; ++p) rig.Props().Ptn->SetValue(p);  // five patterns appended: five steps
   rig.Props().Ptn->SetValue(3);
   song.SetCellData(2, 7, E4);
+  rig.SetModified(false);
   SelectCells(rig.G1(), 2, 7, 2, 7);
   Key(rig.G1(), Qt::Key_Delete);
   QCOMPARE(song.GetCellData(2, 7), CellEmpty);
   rig.Props().Ptn->SetValue(5);
-  song.SetCellData(2, 7, C4);
+  SelectCells(rig.G1(), 0, 0, 0, 0);
   Key(rig.G1(), Qt::Key_Z, Qt::ControlModifier);
   QCOMPARE(rig.Props().Ptn->Value(), 3);
   QCOMPARE(int(song.CurrentPattern), 3);
   QCOMPARE(song.GetCellData(2, 7), E4);
   QCOMPARE(rig.G1().CellText(3, 8), QStringLiteral("E-4"));
-  QCOMPARE(song.CellData(5, 2, 7), C4);
-  QVERIFY(!rig.window->Action("Undo")->isEnabled());
-  rig.window->Action("Undo")->setEnabled(true);  // one level: a second undo finds nothing
-  rig.Trigger("Undo");
-  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Buffer not filled"));
+  QCOMPARE(rig.G1().Col(), 3);  // the cursor where the step happened
+  QCOMPARE(rig.G1().Row(), 8);
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: clear"));
+  QVERIFY(!rig.Modified());
+  QVERIFY(rig.window->Action("Redo")->isEnabled());
+
+  rig.Props().Ptn->SetValue(1);
+  Key(rig.G1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(int(song.CurrentPattern), 3);
+  QCOMPARE(song.GetCellData(2, 7), CellEmpty);
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Redo: clear"));
+  QVERIFY(rig.Modified());
+  QVERIFY(!rig.window->Action("Redo")->isEnabled());
 }
 
 void MainWindowEditTest::undo_menuEnabledFollowsSnapshot_noteEntryUndoable() {
   WindowRig rig;
   QAction* undo = rig.window->Action("Undo");
+  QAction* redo = rig.window->Action("Redo");
   QVERIFY(!undo->isEnabled());
+  QVERIFY(!redo->isEnabled());
   rig.G1().SetCol(1);
   rig.G1().SetRow(1);
   QTest::keyClick(&rig.G1(), Qt::Key_Z);  // C-4, with GridAdd 0 the cursor stays
@@ -241,13 +252,28 @@ void MainWindowEditTest::undo_menuEnabledFollowsSnapshot_noteEntryUndoable() {
   QCOMPARE(rig.Song().GetCellData(0, 0), D4);
   rig.Trigger("Undo");
   QCOMPARE(rig.Song().GetCellData(0, 0), C4);  // the pattern before the last note
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: note"));
+  QVERIFY(undo->isEnabled());
+  QVERIFY(redo->isEnabled());
+  rig.Trigger("Undo");
+  QCOMPARE(rig.Song().GetCellData(0, 0), CellEmpty);
+  QVERIFY(!undo->isEnabled());
+  QVERIFY(!rig.Modified());
+  rig.Trigger("Redo");
+  rig.Trigger("Redo");
+  QCOMPARE(rig.Song().GetCellData(0, 0), D4);
+  Key(rig.G1(), Qt::Key_C, Qt::ControlModifier);
+  QVERIFY(!redo->isEnabled());
+  rig.window->Document().ResetHistory();
   QVERIFY(!undo->isEnabled());
   Key(rig.G1(), Qt::Key_C, Qt::ControlModifier);
   QVERIFY(!undo->isEnabled());  // copying changes nothing to undo
   rig.window->Frame()->EditGrid(EditClear, ScopeSelection, 0);
   QVERIFY(undo->isEnabled());
-  rig.window->Frame()->SetCantUndo();
-  QVERIFY(!undo->isEnabled());
+  rig.window->Action("Undo")->trigger();
+  rig.window->Action("Undo")->setEnabled(true);
+  rig.Trigger("Undo");
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Buffer not filled"));
 }
 
 void MainWindowEditTest::keys_deleteClearsAndSteps_altInsertRotates() {

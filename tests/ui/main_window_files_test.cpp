@@ -2,12 +2,15 @@
 // templates, save, save as, save new version, the question before changes are lost, the title.
 #include "app/main_window_files.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/loading_window.h"
+#include "app/recovery.h"
 #include "main_window_files_rig.h"
 
 using namespace varnel;
@@ -35,6 +38,8 @@ class MainWindowFilesTest : public QObject {
   void askSave_answers_decideWhetherTheCommandGoesOn();
   void askSave_titledSongAnsweredYes_savesUnderItsNameAndNamesItInText();
   void askSave_saveFailsToWrite_commandStops();
+  void open_failures_leaveTheEditedSongAndItsRecoveryCopy();
+  void save_unwritableFolder_keepsNameTitleAndRecentList();
   void open_chosenFile_loadsStopsPlaybackAndTopsBothLists();
   void open_cancelledOrDamaged_leavesListsAndConsistentViews();
   void recent_reopenedFile_movesToTopWithoutDuplicate();
@@ -88,7 +93,7 @@ void MainWindowFilesTest::newSong_bothKinds_resetSongAndKeepPresetsOnlyWhenAsked
   QCOMPARE(s.GetCellData(0, 0), CellEmpty);
   QCOMPARE(s.GetProgram(3), program);
   QCOMPARE(rig.window->Player().Playing(), playing);
-  QVERIFY(!s.Modified);
+  QVERIFY(!rig.Modified());
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel"));
   QCOMPARE(rig.Props().Len->Value(), 96);
   rig.window->StopPlayback();
@@ -103,7 +108,8 @@ void MainWindowFilesTest::askSave_answers_decideWhetherTheCommandGoesOn_data() {
   QTest::newRow("unmodified") << false << int(DialogAnswer::Cancel) << false << true << 0;
   QTest::newRow("no") << true << int(DialogAnswer::No) << true << true << 0;
   QTest::newRow("cancel") << true << int(DialogAnswer::Cancel) << true << false << 0;
-  QTest::newRow("yes, save dialog cancelled") << true << int(DialogAnswer::Yes) << true << true << 1;
+  // The song would be lost unsaved: the command stops.
+  QTest::newRow("save, save dialog cancelled") << true << int(DialogAnswer::Yes) << true << false << 1;
 }
 
 void MainWindowFilesTest::askSave_answers_decideWhetherTheCommandGoesOn() {
@@ -115,7 +121,7 @@ void MainWindowFilesTest::askSave_answers_decideWhetherTheCommandGoesOn() {
   FilesRig rig;
   rig.Trigger("DisableWarnings");  // the question comes all the same
   rig.Song().AddTrack(0, ttNote, -1, -1);
-  rig.Song().Modified = modified;
+  rig.SetModified(modified);
   rig.dialogs.saveAnswer = DialogAnswer(answer);
   rig.Trigger("NewSong");
   QCOMPARE(rig.dialogs.questions, asked ? QStringList{AskText} : QStringList{});
@@ -138,7 +144,7 @@ void MainWindowFilesTest::askSave_titledSongAnsweredYes_savesUnderItsNameAndName
   TVNSong saved;
   QVERIFY(Read(path, saved));
   QCOMPARE(saved.GetCellData(0, 1), 62);
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
 }
 
 void MainWindowFilesTest::askSave_saveFailsToWrite_commandStops() {
@@ -147,9 +153,109 @@ void MainWindowFilesTest::askSave_saveFailsToWrite_commandStops() {
   rig.Song().FileName = Path("no such folder/song.vnl").toStdString();
   rig.dialogs.saveAnswer = DialogAnswer::Yes;
   rig.Trigger("NewSong");
-  QCOMPARE(rig.dialogs.messages, QStringList{"Error saving file"});
+  QCOMPARE(rig.dialogs.messages,
+           QStringList{"Error saving file\n" + Path("no such folder/song.vnl") + "\nNo such file or directory"});
   QCOMPARE(rig.Song().GetCellData(0, 0), 60);  // not discarded
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
+}
+
+// A damaged file, a text file named .vnl and a missing recent file: the open, edited song stays,
+// with its name, its history and its recovery copy; the message names the file.
+void MainWindowFilesTest::open_failures_leaveTheEditedSongAndItsRecoveryCopy() {
+  QTemporaryDir recovery;
+  FilesRig rig(recovery.path());
+  const QString good = WriteSong(Path("good.vnl"), 120, 60);
+  rig.dialogs.openName = good;
+  rig.Trigger("Open");
+  rig.G1().SetCol(2);
+  rig.G1().SetRow(1);
+  QTest::keyClick(&rig.G1(), Qt::Key_W);  // a note into track 1: the song is edited
+  const int typed = rig.Song().GetCellData(1, 0);
+  QVERIFY(typed != CellEmpty);
+  rig.window->RecoveryCopy()->Tick();
+  const QString copy = rig.window->RecoveryCopy()->CopyPath();
+  QVERIFY(QFileInfo::exists(copy));
+  const QByteArray copied = [&] {
+    QFile f(copy);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+
+  QFile damaged(Path("damaged.vnl"));
+  QVERIFY(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray("VnlMd106\x00\x05", 10));
+  damaged.close();
+  QFile text(Path("notes.vnl"));
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.write("These are my notes, not a song.\n");
+  text.close();
+  const QString missing = Path("gone.vnl");
+  rig.window->RecentInsert(missing);
+  rig.dialogs.saveAnswer = DialogAnswer::No;  // discard: the open still must not lose the song
+
+  const QStringList expected = {
+      "Error reading file (1)\n" + damaged.fileName() + "\nthe file ends inside the header",
+      "Error reading file (1)\n" + text.fileName() + "\nthe file is not a Varnel song"};
+  for (const QString& bad : {damaged.fileName(), text.fileName()}) {
+    rig.dialogs.openName = bad;
+    rig.Trigger("Open");
+  }
+  QCOMPARE(rig.dialogs.messages, expected);
+  rig.dialogs.answer = false;  // keep the missing entry
+  rig.Slot(0)->trigger();
+  QCOMPARE(rig.dialogs.questions.last(), "File not found:\n" + missing + "\n\nRemove it from the recent files?");
+  QVERIFY(rig.Modified());
+  QCOMPARE(rig.Song().GetCellData(1, 0), typed);
+  QCOMPARE(rig.Song().FileName, good.toStdString());
+  QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: good.vnl"));
+  QVERIFY(rig.window->Action("Undo")->isEnabled());
+  QCOMPARE(rig.Shown(), (QStringList{missing, good}));
+  QFile after(copy);
+  QVERIFY(after.open(QIODevice::ReadOnly));
+  QCOMPARE(after.readAll(), copied);
+
+  rig.dialogs.answer = true;  // now remove it
+  rig.Slot(0)->trigger();
+  QCOMPARE(rig.Shown(), QStringList{good});
+  QCOMPARE(rig.Song().GetCellData(1, 0), typed);
+  rig.Trigger("Undo");
+  QCOMPARE(rig.Song().GetCellData(1, 0), CellEmpty);
+  QVERIFY(!rig.Modified());
+}
+
+// Saving into a folder that cannot be written keeps the name, the title and the recent files, and
+// says why.
+void MainWindowFilesTest::save_unwritableFolder_keepsNameTitleAndRecentList() {
+  FilesRig rig;
+  const QString good = WriteSong(Path("good.vnl"), 120, 60);
+  rig.dialogs.openName = good;
+  rig.Trigger("Open");
+  rig.Song().SetCellData(0, 1, 62);
+  QString locked = Path("locked");
+  QDir().mkpath(locked);
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  if (QFileInfo(locked).isWritable()) locked = QStringLiteral("/proc");  // the superuser writes anywhere else
+  const auto expectKept = [&](const QString& name, const QString& tried) {
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY2(rig.dialogs.messages[0].startsWith("Error saving file\n" + tried + "\n"), qPrintable(rig.dialogs.messages[0]));
+    QCOMPARE(QString::fromStdString(rig.Song().FileName), name);
+    QCOMPARE(rig.window->windowTitle(), "Varnel: " + QFileInfo(name).fileName());
+    QCOMPARE(rig.Shown(), QStringList{good});
+    QVERIFY(rig.Modified());
+    QVERIFY(!QFileInfo::exists(tried));
+    rig.dialogs.messages.clear();
+  };
+  rig.dialogs.saveName = locked + "/new.vnl";
+  rig.Trigger("SaveAs");
+  expectKept(good, locked + "/new.vnl");
+
+  const QString inLocked = locked + "/tune.vnl";
+  rig.Song().FileName = inLocked.toStdString();
+  rig.window->UpdateTitle();
+  rig.Trigger("Save");
+  expectKept(inLocked, inLocked);
+  rig.Trigger("SaveNewVersion");
+  expectKept(inLocked, locked + "/tune_2.vnl");
+  QFile::setPermissions(Path("locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void MainWindowFilesTest::open_chosenFile_loadsStopsPlaybackAndTopsBothLists() {
@@ -168,7 +274,7 @@ void MainWindowFilesTest::open_chosenFile_loadsStopsPlaybackAndTopsBothLists() {
   QCOMPARE(rig.Shown(), QStringList{path});
   QCOMPARE(rig.ShownNames(), QStringList{"a.vnl"});
   QCOMPARE(rig.window->RecentFiles(), QStringList{path});
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QVERIFY(!rig.window->LoadingWindow()->isVisible());
 }
 
@@ -178,7 +284,7 @@ void MainWindowFilesTest::open_cancelledOrDamaged_leavesListsAndConsistentViews(
   rig.Trigger("Open");
   rig.Song().AddTrack(0, ttNote, -1, -1);
   rig.window->PrepareEditor();
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.dialogs.openName.clear();
   rig.Trigger("Open");  // dialog cancelled
   QCOMPARE(rig.Song().TracksCount(), 17);
@@ -190,11 +296,12 @@ void MainWindowFilesTest::open_cancelledOrDamaged_leavesListsAndConsistentViews(
   damaged.close();
   rig.dialogs.openName = damaged.fileName();
   rig.Trigger("Open");
-  QCOMPARE(rig.dialogs.messages, QStringList{"Error reading file (1)"});
+  QCOMPARE(rig.dialogs.messages.size(), 1);
+  QVERIFY(rig.dialogs.messages[0].startsWith("Error reading file (1)\n" + damaged.fileName() + "\n"));
   QCOMPARE(rig.Shown(), QStringList{Path("good.vnl")});
-  QCOMPARE(rig.Song().TracksCount(), 16);
+  QCOMPARE(rig.Song().TracksCount(), 17);  // the open song stays
   QCOMPARE(rig.G1().ColCount(), rig.Song().TracksCount() + 1);
-  QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel"));
+  QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: good.vnl"));
 }
 
 void MainWindowFilesTest::recent_reopenedFile_movesToTopWithoutDuplicate() {
@@ -294,7 +401,7 @@ void MainWindowFilesTest::template_eachTag_loadsUntitledUnmodified() {
   QVERIFY(!rig.window->Player().Playing());
   TVNSong& s = rig.Song();
   QVERIFY(s.FileName.empty());
-  QVERIFY(!s.Modified);
+  QVERIFY(!rig.Modified());
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel"));
   QCOMPARE(rig.Shown().size(), 1);  // templates are no recent files
   QCOMPARE(s.ChannelsCount(), 16);
@@ -328,7 +435,7 @@ void MainWindowFilesTest::save_untitled_asksNameOnceThenSavesInPlace() {
   QCOMPARE(rig.dialogs.proposals, QStringList{QString()});
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: first.vnl"));
   QCOMPARE(rig.Shown(), QStringList{Path("first.vnl")});
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
 
   rig.window->RecentInsert(QStringLiteral("/other.vnl"));
   rig.Song().SetCellData(0, 0, 62);
@@ -396,12 +503,13 @@ void MainWindowFilesTest::songReplaced_eachCommand_undoCleared() {
   rig.window->SetTemplatesFolder(SourceSongs());
   rig.window->SetRecentFiles({WriteSong(Path("a.vnl"), 120, 60)});
   rig.dialogs.openName = Path("a.vnl");
-  QTest::keyClick(&rig.G1(), Qt::Key_Q);  // a note, with an undo snapshot
+  QTest::keyClick(&rig.G1(), Qt::Key_Q);  // a note: one step
   QVERIFY(rig.window->Frame()->CanUndo());
   rig.Trigger(command);
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QVERIFY(!rig.window->Frame()->CanUndo());
   QVERIFY(!rig.window->Action("Undo")->isEnabled());
+  QVERIFY(!rig.window->Action("Redo")->isEnabled());
 }
 
 void MainWindowFilesTest::nextVersionName_rules_data() {

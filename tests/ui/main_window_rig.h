@@ -11,6 +11,7 @@
 #include "app/properties_bar.h"
 #include "app/settings.h"
 #include "app/user_dialogs.h"
+#include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
 #include "midi/midi_devices.h"
@@ -71,6 +72,9 @@ struct WindowRig {
   }
 
   TVNSong& Song() { return window->Song(); }
+  // Whether the song counts as modified; setting it: unsaved changes, or a fresh unmodified state.
+  bool Modified() { return window->Document().Modified(); }
+  void SetModified(bool on) { on ? window->Document().MarkUnsaved() : window->Document().ResetHistory(); }
   TMyGrid2& G1() { return *window->Frame()->Grid1(); }
   TPropertiesBar& Props() { return *window->Properties(); }
   void Trigger(const QString& key) { window->Action(key)->trigger(); }

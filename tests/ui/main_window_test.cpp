@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
 #include <QRegularExpression>
@@ -49,8 +50,9 @@ class MainWindowTest : public QObject {
   void properties_bpmSpdAndKey_reachTheSong();
   void properties_presets_applyValuesAndRelativeSteps();
   void songAccess_songModeFollowingSong_relabelsField();
-  void quit_modified_asksSureToQuit_data();
-  void quit_modified_asksSureToQuit();
+  void quit_modified_offersToSave_data();
+  void quit_modified_offersToSave();
+  void quit_afterBpmChange_asks_newAfterNewDoesNot();
   void quit_refused_playDisplayStillUpdates();
   void statusBar_panels_followWindowWidth();
   void loadingWindow_showCaption_centredOnScreen();
@@ -59,7 +61,7 @@ class MainWindowTest : public QObject {
 void MainWindowTest::start_noArgument_emptySongUnmodified() {
   WindowRig rig;
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel"));
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QCOMPARE(rig.Props().Ptn->Maximum(), rig.Song().PatternsCount());
   QCOMPARE(rig.Props().Len->Value(), rig.Song().GetLastRow() + 1);
   QCOMPARE(rig.Props().PlayCounter->text(), QStringLiteral("00 00"));
@@ -78,7 +80,7 @@ void MainWindowTest::start_songArgument_loadsWithoutPlaying() {
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: varnel_mw_start.vnl"));
   QCOMPARE(rig.Props().Bpm->Value(), 140);
   QCOMPARE(rig.Song().GetCellData(0, 0), 60);
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
   QVERIFY(!rig.window->Player().Playing());
   QCOMPARE(rig.window->LoadingWindow()->windowTitle(), QStringLiteral("Loading ") + path);
   QVERIFY(rig.window->LoadingWindow()->isHidden());
@@ -96,14 +98,14 @@ void MainWindowTest::start_install_loadsDemoAndPlays() {
     WindowRig rig(QStringLiteral("/install"));
     QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: song73.vnl"));
     QVERIFY(rig.window->Player().Playing());
-    QVERIFY(!rig.Song().Modified);
+    QVERIFY(!rig.Modified());
   }
   QDir(songs).removeRecursively();
 }
 
 void MainWindowTest::start_installInCapitals_triesAFileOfThatName() {
   WindowRig rig(QStringLiteral("/INSTALL"));
-  QCOMPARE(rig.dialogs.messages, QStringList{QStringLiteral("File not exists")});
+  QCOMPARE(rig.dialogs.messages, QStringList{QStringLiteral("File not exists\n/INSTALL")});
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel"));
   QVERIFY(!rig.window->Player().Playing());
 }
@@ -346,10 +348,10 @@ void MainWindowTest::properties_lengthField_resizesPatternButGuardsProgramChange
   QCOMPARE(rig.G1().RowCount(), 33);
   rig.Props().Ptn->SetValue(1);  // a new pattern of the default length
   QCOMPARE(rig.Props().Len->Value(), rig.Song().DefaultPatternLength());
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.Props().Ptn->SetValue(0);
   QCOMPARE(rig.Props().Len->Value(), 32);
-  QVERIFY(!rig.Song().Modified);  // showing the length wrote nothing
+  QVERIFY(!rig.Modified());  // showing the length wrote nothing
   rig.Props().Len->SetValue(2);   // below the field's range
   QCOMPARE(rig.Song().GetLastRow(), 3);
 }
@@ -408,40 +410,63 @@ void MainWindowTest::songAccess_songModeFollowingSong_relabelsField() {
   QCOMPARE(int(rig.Song().FollowSongView), 0);
 }
 
-void MainWindowTest::quit_modified_asksSureToQuit_data() {
+void MainWindowTest::quit_modified_offersToSave_data() {
   QTest::addColumn<bool>("modified");
-  QTest::addColumn<bool>("warningsOff");
-  QTest::addColumn<bool>("answer");
+  QTest::addColumn<int>("answer");
   QTest::addColumn<bool>("asked");
   QTest::addColumn<bool>("closed");
-  QTest::newRow("unmodified") << false << false << false << false << true;
-  QTest::newRow("modified, yes") << true << false << true << true << true;
-  QTest::newRow("modified, no") << true << false << false << true << false;
-  QTest::newRow("modified, warnings off") << true << true << false << false << true;
+  QTest::addColumn<bool>("saved");
+  QTest::newRow("unmodified") << false << int(DialogAnswer::Cancel) << false << true << false;
+  QTest::newRow("modified, save") << true << int(DialogAnswer::Yes) << true << true << true;
+  QTest::newRow("modified, discard") << true << int(DialogAnswer::No) << true << true << false;
+  QTest::newRow("modified, cancel") << true << int(DialogAnswer::Cancel) << true << false << false;
 }
 
-void MainWindowTest::quit_modified_asksSureToQuit() {
+void MainWindowTest::quit_modified_offersToSave() {
   QFETCH(bool, modified);
-  QFETCH(bool, warningsOff);
-  QFETCH(bool, answer);
+  QFETCH(int, answer);
   QFETCH(bool, asked);
   QFETCH(bool, closed);
+  QFETCH(bool, saved);
+  QTemporaryDir dir;
   WindowRig rig;
   rig.Trigger("PlayPause");
-  rig.Song().Modified = modified;
-  if (warningsOff) rig.Trigger("DisableWarnings");
-  rig.dialogs.answer = answer;
+  rig.SetModified(modified);
+  rig.dialogs.saveAnswer = DialogAnswer(answer);
+  rig.dialogs.saveName = dir.filePath(QStringLiteral("quit.vnl"));
   rig.dialogs.questions.clear();
   rig.Trigger("Exit");
-  QCOMPARE(rig.dialogs.questions, asked ? QStringList{QStringLiteral("Sure to quit?")} : QStringList{});
+  QCOMPARE(rig.dialogs.questions,
+           asked ? QStringList{QStringLiteral("File has been modified.  Save changes?")} : QStringList{});
   QCOMPARE(rig.window->isVisible(), !closed);
+  QCOMPARE(QFileInfo::exists(rig.dialogs.saveName), saved);
   QVERIFY(!rig.window->Player().Playing());  // closing stops playback either way
+}
+
+// A BPM change alone is a change of the song: quitting offers to save it. Two new songs in a row
+// ask nothing.
+void MainWindowTest::quit_afterBpmChange_asks_newAfterNewDoesNot() {
+  WindowRig rig;
+  rig.Trigger("NewSong");
+  rig.Trigger("NewSong");
+  QVERIFY(rig.dialogs.questions.isEmpty());
+  rig.Props().Bpm->SetValue(140);
+  rig.dialogs.saveAnswer = DialogAnswer::Cancel;
+  QVERIFY(!rig.window->close());
+  QCOMPARE(rig.dialogs.questions, QStringList{QStringLiteral("File has been modified.  Save changes?")});
+  rig.Trigger("Undo");
+  QCOMPARE(rig.Props().Bpm->Value(), 120);
+  QCOMPARE(int(rig.Song().BPM), 120);
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: BPM"));
+  rig.dialogs.questions.clear();
+  QVERIFY(rig.window->close());
+  QVERIFY(rig.dialogs.questions.isEmpty());
 }
 
 void MainWindowTest::quit_refused_playDisplayStillUpdates() {
   WindowRig rig;
-  rig.Song().Modified = true;
-  rig.dialogs.answer = false;
+  rig.SetModified(true);
+  rig.dialogs.saveAnswer = DialogAnswer::Cancel;
   QVERIFY(!rig.window->close());
   rig.Trigger("PlayPause");
   rig.clock.Advance();

@@ -28,6 +28,7 @@ class RecoveryTest : public QObject {
   void recovery_declined_copyRemoved();
   void recovery_runningOwner_copyNotOfferedAndSlotsApart();
   void recovery_orderlyClose_copyRemoved();
+  void recovery_warningsDisabled_closeKeepsTheCopyForTheNextStart();
   void recovery_damagedCopy_setAsideNotOfferedAgain();
 
  private:
@@ -93,7 +94,7 @@ void RecoveryTest::recovery_afterCrash_nextStartRestoresUnsavedEdit() {
   QVERIFY(rig.dialogs.questions[0].endsWith(QStringLiteral("Restore them?")));
   QCOMPARE(rig.Song().GetCellData(0, 5), 72);
   QCOMPARE(rig.Song().FileName, song.toStdString());
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
   QCOMPARE(rig.window->windowTitle(), QStringLiteral("Varnel: song.vnl"));
   TVNSong onDisk;
   QVERIFY(Read(song, onDisk));
@@ -141,13 +142,33 @@ void RecoveryTest::recovery_orderlyClose_copyRemoved() {
   rig.window->SetRecoveryInterval(20);
   rig.Song().SetCellData(0, 0, 60);
   QTRY_VERIFY(rig.window->RecoveryCopy()->Writes() >= 1);
-  rig.dialogs.answer = false;  // "Sure to quit?" No: the window and the copy stay
+  rig.dialogs.saveAnswer = DialogAnswer::Cancel;  // the window and the copy stay
   QVERIFY(!rig.window->close());
   QVERIFY(QFileInfo::exists(Path("recovery/recovery.vnl")));
-  rig.dialogs.answer = true;
+  rig.dialogs.saveAnswer = DialogAnswer::No;  // discarded on purpose: the copy goes too
   QVERIFY(rig.window->close());
   QVERIFY(!QFileInfo::exists(Path("recovery/recovery.vnl")));
   QVERIFY(!QFileInfo::exists(Path("recovery/recovery.txt")));
+}
+
+// With warnings disabled nothing is asked at the close: the copy keeps the changes, and the next
+// start offers them.
+void RecoveryTest::recovery_warningsDisabled_closeKeepsTheCopyForTheNextStart() {
+  int typed = 0;
+  {
+    FilesRig rig(Path("recovery"));
+    rig.Trigger("DisableWarnings");
+    QTest::keyClick(&rig.G1(), Qt::Key_E);  // a note at row 0, no copy written yet
+    typed = rig.Song().GetCellData(0, 0);
+    QVERIFY(typed != CellEmpty);
+    QVERIFY(rig.window->close());
+    QVERIFY(rig.dialogs.questions.isEmpty());
+    QVERIFY(QFileInfo::exists(Path("recovery/recovery.vnl")));
+  }
+  FilesRig rig(Path("recovery"));
+  QTRY_COMPARE(rig.dialogs.questions.size(), 1);
+  QCOMPARE(rig.Song().GetCellData(0, 0), typed);
+  QVERIFY(rig.Modified());
 }
 
 void RecoveryTest::recovery_damagedCopy_setAsideNotOfferedAgain() {
@@ -159,9 +180,11 @@ void RecoveryTest::recovery_damagedCopy_setAsideNotOfferedAgain() {
   {
     FilesRig rig(Path("recovery"));
     QTRY_COMPARE(rig.dialogs.questions.size(), 1);
-    QTRY_COMPARE(rig.dialogs.messages, QStringList{"Error reading file (1)"});
+    QTRY_COMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.dialogs.messages[0],
+             "Error reading file (1)\n" + Path("recovery/recovery.vnl") + "\nthe file ends inside the header");
     QCOMPARE(rig.Song().TracksCount(), 16);
-    QVERIFY(!rig.Song().Modified);
+    QVERIFY(!rig.Modified());
     QVERIFY(QFileInfo::exists(Path("recovery/recovery.damaged.vnl")));
   }
   FilesRig rig(Path("recovery"));

@@ -131,7 +131,7 @@ void SongInfoTest::roundTrip_ok_storesFieldsAndMarksModified() {
   tag.Artist = "Someone";
   tag.Genre = "Rock";
   tag.Comments = "line one\r\nline two";
-  rig.Song().Modified = false;
+  rig.SetModified(false);
 
   TfrmSongInfo* form = rig.window->SongInfoForm();
   QString shownComment;
@@ -158,19 +158,23 @@ void SongInfoTest::roundTrip_ok_storesFieldsAndMarksModified() {
   QCOMPARE(QString::fromStdString(tag.Genre), QStringLiteral("Jazz"));
   QCOMPARE(tag.Comments, std::string("first\r\nsecond"));
   QVERIFY(tag.ShowOnLoad);
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
 
-  // Quitting now asks instead of losing the edit; No keeps the window open.
-  rig.dialogs.answer = false;
+  // Quitting now offers to save instead of losing the edit; Cancel keeps the window open.
+  rig.dialogs.saveAnswer = DialogAnswer::Cancel;
   QVERIFY(!rig.window->close());
-  QVERIFY(rig.dialogs.questions.contains(QStringLiteral("Sure to quit?")));
-  rig.dialogs.answer = true;
+  QVERIFY(rig.dialogs.questions.contains(QStringLiteral("File has been modified.  Save changes?")));
+  // A step of its own: undone, the song is as it was.
+  rig.Trigger("Undo");
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: song info"));
+  QCOMPARE(QString::fromStdString(tag.Title), QStringLiteral("Old title"));
+  QVERIFY(!rig.Modified());
 }
 
 void SongInfoTest::roundTrip_cancel_changesNothing() {
   WindowRig rig;
   rig.Song().Tag.Title = "Kept";
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   TfrmSongInfo* form = rig.window->SongInfoForm();
   connect(form, &TfrmSongInfo::Filled, form, [form] {
     form->TitleEdit()->setText(QStringLiteral("Changed"));
@@ -181,7 +185,7 @@ void SongInfoTest::roundTrip_cancel_changesNothing() {
   QCOMPARE(rig.dialogs.confirmations, 1);
   QCOMPARE(QString::fromStdString(rig.Song().Tag.Title), QStringLiteral("Kept"));
   QVERIFY(!rig.Song().Tag.ShowOnLoad);
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
 
   // The next showing refills the controls from the song, not from the cancelled edit.
   disconnect(form, &TfrmSongInfo::Filled, form, nullptr);
@@ -195,12 +199,12 @@ void SongInfoTest::roundTrip_okWithoutChange_leavesSongUnmodified() {
   // Bytes that are not UTF-8 (Windows-1252 from an old file) stay as they are when not edited.
   rig.Song().Tag.Artist = "Andr\xE9";
   rig.Song().Tag.Comments = "caf\xE9\r\n";
-  rig.Song().Modified = false;
+  rig.SetModified(false);
   rig.Trigger("SongInfo");
   QCOMPARE(rig.window->SongInfoForm()->ArtistEdit()->text(), QStringLiteral("André"));
   QCOMPARE(rig.Song().Tag.Artist, std::string("Andr\xE9"));
   QCOMPARE(rig.Song().Tag.Comments, std::string("caf\xE9\r\n"));
-  QVERIFY(!rig.Song().Modified);
+  QVERIFY(!rig.Modified());
 }
 
 void SongInfoTest::genre_notInList_shownAndKept() {
@@ -411,7 +415,7 @@ void SongInfoTest::afterLoad_flagSet_showsAfterOpenAndEditCounts() {
   QCOMPARE(form->TitleEdit()->text(), QStringLiteral("Shown on load"));
   // Confirmed after the load finished: the edit is in the song, and the song is modified.
   QCOMPARE(QString::fromStdString(rig.Song().Tag.Artist), QStringLiteral("Added"));
-  QVERIFY(rig.Song().Modified);
+  QVERIFY(rig.Modified());
   QTest::qWait(20);
   QCOMPARE(filled.count(), 1);
 }
@@ -425,7 +429,7 @@ void SongInfoTest::afterLoad_flagClearOrImport_showsNothing() {
   rig.Song().SetCellData(0, 0, 60);
   QVERIFY(ExportMidi(rig.Song(), midi.toStdString(), true));
   rig.Song().Tag.ShowOnLoad = true;  // the import replaces the song: its flag does not count
-  rig.Song().Modified = false;
+  rig.SetModified(false);
 
   QSignalSpy filled(rig.window->SongInfoForm(), &TfrmSongInfo::Filled);
   rig.dialogs.openName = midi;
@@ -447,7 +451,7 @@ void SongInfoTest::afterLoad_startArgument_showsAfterWindow() {
   }
   WindowRig rig(path);
   QTRY_COMPARE(rig.window->SongInfoForm()->TitleEdit()->text(), QStringLiteral("From the command line"));
-  QVERIFY(!rig.Song().Modified);  // confirmed unchanged
+  QVERIFY(!rig.Modified());  // confirmed unchanged
 }
 
 QTEST_MAIN(SongInfoTest)

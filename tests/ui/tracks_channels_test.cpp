@@ -298,20 +298,29 @@ void TracksChannelsTest::addTrack_whilePlaying_timerRestarted_undoRules() {
   QVERIFY(rig.clock.Running());
   CursorOnTrack(rig, 0);
 
-  // An edit that can be undone; a controller track keeps the undo, a note track ends it.
+  // Every added track is a step of its own; undone while playing, the song plays on reshaped back.
   rig.G1().SetRow(1);
   QTest::keyClick(&rig.G1(), Qt::Key_Q);
   QVERIFY(rig.window->Frame()->CanUndo());
   rig.Trigger("Automation1");
   QVERIFY(rig.clock.Running());
   QCOMPARE(rig.Song().TracksCount(), 3);
-  QVERIFY(rig.window->Action("Undo")->isEnabled());
   rig.Trigger("AddTrack");
   QVERIFY(rig.clock.Running());
   QCOMPARE(rig.Song().TracksCount(), 4);
-  QVERIFY(!rig.window->Frame()->CanUndo());
-  QVERIFY(!rig.window->Action("Undo")->isEnabled());
+  QVERIFY(rig.window->Action("Undo")->isEnabled());
   QVERIFY(rig.clock.Advance());  // still playing the reshaped song
+  rig.Trigger("Undo");
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: add track"));
+  QCOMPARE(rig.Song().TracksCount(), 3);
+  rig.Trigger("Undo");
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("Undo: add automation track"));
+  QCOMPARE(rig.Song().TracksCount(), 2);
+  QVERIFY(rig.clock.Running());
+  QVERIFY(rig.clock.Advance());
+  rig.Trigger("Redo");
+  QCOMPARE(rig.Song().TracksCount(), 3);
+  QCOMPARE(rig.Song().GetTrackType(1), int(ttPan));
   rig.Trigger("Stop");
 }
 
