@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -37,6 +38,15 @@ double ResidentMiB() {
   return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1 << 20);
 }
 
+// A note for every cell, scattered so that no two tracks of patterns 0..127 hold the same 256 notes.
+int Note(int pattern, int track, int row) {
+  uint32_t x = uint32_t(pattern) * 2654435761u ^ uint32_t(track) * 40503u ^ uint32_t(row) * 2246822519u;
+  x ^= x >> 15;
+  x *= 2246822519u;
+  x ^= x >> 13;
+  return int(x % 128);
+}
+
 // 16 channels of 16 note tracks, 256 patterns of 256 rows, every cell a note. Patterns 128..255
 // repeat patterns 0..127, so a pack finds half the song twice and removes it.
 void BuildLargestSong(varnel::TVNSong& song) {
@@ -49,7 +59,7 @@ void BuildLargestSong(varnel::TVNSong& song) {
   while (song.PatternsCount() < 256) song.InsertPattern(song.PatternsCount(), 256);
   for (int p = 0; p < 256; ++p)
     for (int t = 0; t < song.TracksCount(); ++t)
-      for (int r = 0; r < 256; ++r) song.StoreCell(p, t, r, (p % 128 + t * 3 + r) % 128);
+      for (int r = 0; r < 256; ++r) song.StoreCell(p, t, r, Note(p % 128, t, r));
   for (int pos = 0; pos < 256; ++pos)
     for (int c = 0; c < 16; ++c) song.SetOrder(c, pos, (pos + c) % 256);
 }

@@ -20,8 +20,8 @@ size_t PatchBytes(const StepPatch& patch) {
         using P = std::decay_t<decltype(p)>;
         if constexpr (std::is_same_v<P, CellPatch>) return VectorBytes(p.cells);
         if constexpr (std::is_same_v<P, OrderPatch>) return VectorBytes(p.entries);
-        if constexpr (std::is_same_v<P, ValuesPatch>) return p.values.Bytes();
-        if constexpr (std::is_same_v<P, ImagePatch>) return p.image.Bytes();
+        if constexpr (std::is_same_v<P, ValuesPatch>) return p.values->Bytes();
+        if constexpr (std::is_same_v<P, ImagePatch>) return p.image->Bytes();
         return 0;
       },
       patch);
@@ -108,12 +108,12 @@ void EditHistory::Apply(TVNSong& song, HistoryStep& step, bool forward) {
             ApplyPatch(song, p);
           } else if constexpr (std::is_same_v<P, ValuesPatch>) {
             SongValues now = SongState::Values(song);
-            SongState::RestoreValues(song, p.values);
-            p.values = std::move(now);
+            SongState::RestoreValues(song, *p.values);
+            *p.values = std::move(now);
           } else {
             SongImage now = SongState::Capture(song, pool_);
-            SongState::Restore(song, p.image);
-            p.image = std::move(now);
+            SongState::Restore(song, *p.image);
+            *p.image = std::move(now);
           }
         },
         patch);

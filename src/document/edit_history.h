@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -56,12 +57,13 @@ struct OrderPatch {
   std::vector<uint16_t> entries;
 };
 
+// These two are large: held apart, so that the many small patches stay small.
 struct ValuesPatch {
-  SongValues values;
+  std::unique_ptr<SongValues> values;
 };
 
 struct ImagePatch {
-  SongImage image;
+  std::unique_ptr<SongImage> image;
 };
 
 using StepPatch = std::variant<CellPatch, OrderPatch, ValuesPatch, ImagePatch>;

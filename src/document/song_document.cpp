@@ -212,7 +212,7 @@ void SongDocument::CaptureOrders(const StepScope::Range& range) {
 void SongDocument::CaptureImage() {
   Finalize();
   FinalizeValues();
-  open_->step.patches.emplace_back(ImagePatch{SongState::Capture(song_, history_.Pool())});
+  open_->step.patches.emplace_back(ImagePatch{std::make_unique<SongImage>(SongState::Capture(song_, history_.Pool()))});
   open_->finalized = open_->step.patches.size();
   open_->hasImage = true;
 }
@@ -235,7 +235,7 @@ void SongDocument::Finalize() {
 void SongDocument::FinalizeValues() {
   SongValues now = SongState::Values(song_);
   if (SameValues(baseline_, now)) return;
-  open_->step.patches.emplace_back(ValuesPatch{baseline_});
+  open_->step.patches.emplace_back(ValuesPatch{std::make_unique<SongValues>(baseline_)});
   open_->finalized = open_->step.patches.size();
   baseline_ = std::move(now);
 }
@@ -260,7 +260,7 @@ void SongDocument::Commit() {
   auto& patches = open_->step.patches;
   // A reshaping command that was refused or found nothing to do leaves no step.
   if (!patches.empty())
-    if (const auto* image = std::get_if<ImagePatch>(&patches.back()); image && SongState::Matches(song_, image->image))
+    if (const auto* image = std::get_if<ImagePatch>(&patches.back()); image && SongState::Matches(song_, *image->image))
       patches.pop_back();
   for (const StepPatch& patch : patches) open_->step.touches |= TouchOf(patch);
   if (!patches.empty()) history_.Push(std::move(open_->step), open_->merge);
@@ -289,7 +289,7 @@ void SongDocument::Sync() {
       step.mergeKey = difference.mergeKey;
       step.place = placeOf_ ? placeOf_() : EditPlace{};
       step.touches = TouchValues;
-      step.patches.emplace_back(ValuesPatch{std::move(baseline_)});
+      step.patches.emplace_back(ValuesPatch{std::make_unique<SongValues>(std::move(baseline_))});
       // Each gesture is a step of its own (a drag ends with the release).
       history_.Push(std::move(step), false);
     }

@@ -206,11 +206,12 @@ SongImage SongState::Capture(const TVNSong& s, BlockPool& pool) {
   return im;
 }
 
-void SongState::Restore(TVNSong& s, const SongImage& im) {
-  CellVector cells(size_t(im.patterns) * size_t(im.tracks) * RowsPerPattern);
+namespace {
+
+void WriteCells(const SongImage& im, int32_t* cells) {
   for (int p = 0; p < im.patterns; ++p) {
     for (int t = 0; t < im.tracks; ++t) {
-      int32_t* out = cells.data() + (size_t(p) * size_t(im.tracks) + size_t(t)) * RowsPerPattern;
+      int32_t* out = cells + (size_t(p) * size_t(im.tracks) + size_t(t)) * RowsPerPattern;
       const BlockRef& block = im.cells[size_t(p) * size_t(im.tracks) + size_t(t)];
       if (!block) {
         std::fill_n(out, RowsPerPattern, EmptyValue(im.trackType[size_t(t)]));
@@ -221,6 +222,21 @@ void SongState::Restore(TVNSong& s, const SongImage& im) {
       }
     }
   }
+}
+
+}  // namespace
+
+void SongState::Restore(TVNSong& s, const SongImage& im) {
+  const size_t size = size_t(im.patterns) * size_t(im.tracks) * RowsPerPattern;
+  // The cells go back into the song's own memory when it is large enough (a pack that removed
+  // patterns keeps it): memory already in use costs no page faults. Otherwise into new memory,
+  // filled before the lock is taken.
+  const bool inPlace = s.cells_.capacity() >= size;
+  CellVector cells;
+  if (!inPlace) {
+    cells.resize(size);
+    WriteCells(im, cells.data());
+  }
   std::vector<uint8_t> trackType = im.trackType, trackChannel = im.trackChannel, channelOn = im.channelOn,
                        soloExempt = im.soloExempt, patternParams = im.values.patternParams,
                        channelParams = im.values.channelParams;
@@ -228,7 +244,12 @@ void SongState::Restore(TVNSong& s, const SongImage& im) {
   std::vector<uint16_t> order = im.order;
   {
     std::scoped_lock lock(s.shapeLock_);
-    s.cells_.swap(cells);
+    if (inPlace) {
+      s.cells_.resize(size);
+      WriteCells(im, s.cells_.data());
+    } else {
+      s.cells_.swap(cells);
+    }
     s.trackType_.swap(trackType);
     s.trackChannel_.swap(trackChannel);
     s.trackParam_.swap(trackParams);
