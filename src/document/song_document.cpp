@@ -309,20 +309,13 @@ void SongDocument::Sync() {
 bool SongDocument::CanUndo() const { return history_.CanUndo(); }
 bool SongDocument::CanRedo() const { return history_.CanRedo(); }
 
-const HistoryStep* SongDocument::Undo() {
-  Sync();
-  if (depth_ > 0) return nullptr;
-  const HistoryStep* step = history_.Undo(song_);
-  baseline_ = SongState::Values(song_);
-  song_.Modified = false;
-  Changed();
-  return step;
-}
+const HistoryStep* SongDocument::Undo() { return StepThrough(false); }
+const HistoryStep* SongDocument::Redo() { return StepThrough(true); }
 
-const HistoryStep* SongDocument::Redo() {
+const HistoryStep* SongDocument::StepThrough(bool redo) {
   Sync();
   if (depth_ > 0) return nullptr;
-  const HistoryStep* step = history_.Redo(song_);
+  const HistoryStep* step = redo ? history_.Redo(song_) : history_.Undo(song_);
   baseline_ = SongState::Values(song_);
   song_.Modified = false;
   Changed();

@@ -117,6 +117,7 @@ class SongDocument {
   void FinalizeValues();
   void Commit();
   void Changed();
+  const HistoryStep* StepThrough(bool redo);
 
   TVNSong song_;
   EditHistory history_;

@@ -45,6 +45,7 @@ class MainWindowCommandsTest : public QObject {
   void import_modifiedSongRefused_noDialog();
   void import_midi_asksPackEvenWithWarningsOff();
   void import_badModule_reportedSongKept();
+  void import_whilePlaying_haltsForDialogs_newSongFromItsStart_giveUpPlaysOn();
   void zoom_inAndOut_changeGridFontWithinBounds();
   void views_editorsAndToolbars_followCommands();
   void options_toggles_reachSongAndEditor();
@@ -403,6 +404,57 @@ void MainWindowCommandsTest::options_toggles_reachSongAndEditor() {
   for (int i = 0; i < 6; ++i) rig.clock.Advance();
   rig.Pump();
   QCOMPARE(rig.G1().Row(), 6);
+}
+
+// Playback halts while the import's dialogs are up. A cancelled or failed import leaves the song
+// playing where it was; an import that succeeds plays from its beginning, with a fresh history.
+void MainWindowCommandsTest::import_whilePlaying_haltsForDialogs_newSongFromItsStart_giveUpPlaysOn() {
+  const QString midi = TempFile("playing.mid");
+  {
+    TVNSong source;
+    for (int row = 0; row < 16; row += 4) source.SetCellData(0, row, 60 + row);
+    QVERIFY(ExportMidi(source, midi.toStdString(), true));
+  }
+  const QString bad = TempFile("bad.xm");
+  {
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("this is no module");
+  }
+  WindowRig rig;
+  TVNSong& song = rig.Song();
+  song.SetCellData(0, 0, 60);
+  rig.SetModified(false);
+  rig.Trigger("PlayPause");
+  for (int i = 0; i < 5; ++i) QVERIFY(rig.clock.Advance());
+  const int row = song.PlayingRow;
+  QVERIFY(row > 0);
+  bool playingWhileAsked = true;
+  rig.dialogs.whileOpening = [&] { playingWhileAsked = rig.window->Player().Playing(); };
+
+  rig.dialogs.openName.clear();  // cancelled
+  rig.Trigger("ImportMidi");
+  QVERIFY(!playingWhileAsked);
+  QVERIFY(rig.window->Player().Playing());
+  QCOMPARE(int(song.PlayingRow), row);
+  rig.dialogs.openName = bad;  // refused by the importer
+  rig.Trigger("ImportXM");
+  QVERIFY(rig.window->Player().Playing());
+  QCOMPARE(int(song.PlayingRow), row);
+  QCOMPARE(song.GetCellData(0, 0), 60);
+
+  rig.dialogs.openName = midi;
+  rig.dialogs.answer = false;  // no packing
+  rig.Trigger("ImportMidi");
+  QVERIFY(rig.window->Player().Playing());
+  QCOMPARE(int(song.PlayingRow), 0);
+  QCOMPARE(int(song.PlayingOrder), 0);
+  QVERIFY(!rig.window->Action("Undo")->isEnabled());
+  QVERIFY(!rig.Modified());
+  QVERIFY(rig.clock.Advance());
+  rig.Trigger("Stop");
+  QFile::remove(midi);
+  QFile::remove(bad);
 }
 
 QTEST_MAIN(MainWindowCommandsTest)

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
@@ -34,6 +35,7 @@ class RecordingDialogs final : public UserDialogs {
     return saveAnswer;
   }
   QString OpenFileName(QWidget*, const QString& filters, const QString& suffix, const QString& folder) override {
+    if (whileOpening) whileOpening();
     folders << folder;
     this->filters << filters;
     suffixes << suffix;
@@ -57,6 +59,7 @@ class RecordingDialogs final : public UserDialogs {
   QString openName, saveName;
   bool confirm = true;
   int confirmations = 0;
+  std::function<void()> whileOpening;  // runs while the Open dialog would be up
 };
 
 struct WindowRig {
