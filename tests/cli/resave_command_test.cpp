@@ -82,7 +82,7 @@ TEST(LoadFailure, EveryCommand_SaysWhyAndExitsWithOne) {
   const std::vector<uint8_t> valid = ReadFile(SaveSong("valid.vnl"));
   const BadFile cases[] = {
       {"missing", nullptr, "File not exists"},
-      {"wrong_magic", [](const auto&) { return Bytes().text("RIFF1234WAVE").data; }, "Not a Varnel song: "},
+      {"wrong_magic", [](const auto&) { return Bytes().text("RIFF1234WAVE").data; }, "the file is not a Varnel song"},
       {"empty", [](const auto&) { return std::vector<uint8_t>(); }, ""},
       {"version_100", [](const auto& v) { auto b = v; b[7] = '0'; b[6] = '0'; return b; },
        "Not supported anymore. Use MIDI export in old version and click import"},
