@@ -1,11 +1,13 @@
 #include "app/channel_toggles.h"
 
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QToolButton>
 
 #include "editing/channel_rules.h"
+#include "editor/readable_colors.h"
 
 namespace varnel {
 
@@ -27,13 +29,16 @@ TChannelToggles::Colors TChannelToggles::DefaultSchemeColors() {
 }
 
 TChannelToggles::TChannelToggles(QWidget* parent)
-    : QWidget(parent), addButton_(new QToolButton(this)), colors_(DefaultSchemeColors()) {
+    : QWidget(parent),
+      addButton_(new QToolButton(this)),
+      colors_(DefaultSchemeColors()),
+      exempt_(Readable(QColor(255, 0, 0), palette().color(QPalette::Button))) {
   setObjectName(QStringLiteral("ChannelToggles"));
   addButton_->setText(QStringLiteral("=>"));
   addButton_->setToolTip(QStringLiteral("Add to Sequence Editor"));
   addButton_->setObjectName(QStringLiteral("AddToSequence"));
   connect(addButton_, &QToolButton::clicked, this, &TChannelToggles::addToSequenceClicked);
-  UpdateTrackLabelsButton();
+  Relayout();
 }
 
 void TChannelToggles::AddTrackLabel() {
@@ -42,7 +47,10 @@ void TChannelToggles::AddTrackLabel() {
   toggle.square->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   toggle.square->setAutoFillBackground(true);
   toggle.square->setBackgroundRole(QPalette::Window);  // in a tool bar it would fill with the button colour
-  toggle.label->setFont(QFont(QStringLiteral("Arial")));
+  toggle.label->setFont(LabelFont(size_));
+  // Inside a tool bar a label would write in the button text colour, which the scheme and the red
+  // of an exempt channel do not set.
+  toggle.label->setForegroundRole(QPalette::WindowText);
   for (QWidget* part : {static_cast<QWidget*>(toggle.square), static_cast<QWidget*>(toggle.label)}) {
     part->setProperty(ChannelProperty, index);
     part->installEventFilter(this);
@@ -50,8 +58,8 @@ void TChannelToggles::AddTrackLabel() {
   }
   toggles_.push_back(toggle);
   Paint(toggle);
-  Place(index);
-  UpdateTrackLabelsButton();
+  placed_ = -1;
+  Relayout();
 }
 
 void TChannelToggles::RemoveTrackLabel() {
@@ -59,7 +67,8 @@ void TChannelToggles::RemoveTrackLabel() {
   delete toggles_.back().square;
   delete toggles_.back().label;
   toggles_.pop_back();
-  UpdateTrackLabelsButton();
+  placed_ = -1;
+  Relayout();
 }
 
 void TChannelToggles::SetCount(int count) {
@@ -69,42 +78,82 @@ void TChannelToggles::SetCount(int count) {
 
 void TChannelToggles::UpdateTrackLabels(int size) {
   size_ = size;
-  for (int i = 0; i < Count(); ++i) Place(i);
-  UpdateTrackLabelsButton();
+  placed_ = -1;
+  Relayout();
 }
 
+// Toggle i sits in line i / perRow_, at place i % perRow_ of that line; the lines are as high as
+// a square with its number.
 void TChannelToggles::Place(int index) {
   const Toggle& t = toggles_[size_t(index)];
-  const PixelRect square = ToggleSquare(size_, index);
-  t.square->setGeometry(square.left, square.top, square.width, square.height);
+  const int place = index % perRow_, top = index / perRow_ * LineHeight();
+  const PixelRect square = ToggleSquare(size_, place);
+  t.square->setGeometry(square.left, square.top + top, square.width, square.height);
   QFont font = t.label->font();
   font.setPointSize(ToggleLabelFontSize(size_));
   t.label->setFont(font);
   t.label->adjustSize();
   const int textWidth = t.label->fontMetrics().horizontalAdvance(t.label->text());
-  t.label->move(ToggleLabelLeft(size_, index, textWidth), ToggleLabelTop(size_));
+  // The numbers 1 to 9 sit one pixel right of centre: counted by the channel, not the place.
+  const int left = ToggleLabelLeft(size_, index, textWidth) - (index - place) * size_;
+  t.label->move(left, ToggleLabelTop(size_) + top);
+}
+
+int TChannelToggles::LineHeight() const {
+  const int label = QFontMetrics(LabelFont(size_)).height();
+  return std::max(size_, ToggleLabelTop(size_) + label);
+}
+
+QFont TChannelToggles::LabelFont(int size) {
+  QFont font(QStringLiteral("Arial"));
+  if (!QFontDatabase::hasFamily(font.family())) font = QFont();
+  font.setPointSize(ToggleLabelFontSize(size));
+  return font;
+}
+
+// How many toggles fit beside each other in `width`, the "=>" button kept at the right.
+int TChannelToggles::PerRow(int width) const {
+  const PixelRect button = AddToSequenceButton(size_, 0);
+  return std::clamp((width - button.Right()) / std::max(size_, 1), 1, std::max(Count(), 1));
 }
 
 void TChannelToggles::UpdateTrackLabelsButton() {
-  const PixelRect button = AddToSequenceButton(size_, Count());
+  const int lines = (Count() + perRow_ - 1) / std::max(perRow_, 1);
+  const PixelRect button = AddToSequenceButton(size_, std::min(perRow_, Count()));
   addButton_->setGeometry(button.left, button.top, button.width, button.height);
-  // Room for the squares, their numbers and the button.
-  int height = button.top + button.height;
-  for (const Toggle& t : toggles_) height = std::max(height, t.label->geometry().bottom() + 1);
-  full_ = QSize(button.Right(), height);
-  setMinimumSize(std::min(full_.width(), 4 * size_), height);
-  setMaximumSize(full_);
+  // One line holds every toggle and the button; a narrow bar wraps them into more lines.
+  const PixelRect full = AddToSequenceButton(size_, Count());
+  const int height = std::max(button.top + button.height, std::max(lines, 1) * LineHeight());
+  full_ = QSize(full.Right(), height);
+  setMinimumSize(std::min(full_.width(), AddToSequenceButton(size_, 4).Right()), height);
+  setMaximumSize(full_.width(), height);
   updateGeometry();
 }
 
-void TChannelToggles::SetSchemeColors(const Colors& colors) {
+void TChannelToggles::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Relayout();
+}
+
+void TChannelToggles::Relayout() {
+  // Before the bar has given it a width, everything goes on one line.
+  const int perRow = width() > 0 ? PerRow(width()) : std::max(Count(), 1);
+  if (perRow == perRow_ && placed_ == Count()) return;
+  perRow_ = perRow;
+  placed_ = Count();
+  for (int i = 0; i < Count(); ++i) Place(i);
+  UpdateTrackLabelsButton();
+}
+
+void TChannelToggles::SetSchemeColors(const Colors& colors, const QColor& exempt) {
   colors_ = colors;
+  exempt_ = exempt;
   for (const Toggle& t : toggles_) Paint(t);
 }
 
 void TChannelToggles::Paint(const Toggle& t) const {
   Fill(t.square, QPalette::Window, colors_[size_t(t.colorIndex)]);
-  Fill(t.label, QPalette::WindowText, t.exempt ? ExemptColor() : colors_[3]);
+  Fill(t.label, QPalette::WindowText, t.exempt ? exempt_ : colors_[3]);
 }
 
 void TChannelToggles::SetColorIndex(int channel, int index) {
@@ -123,7 +172,7 @@ void TChannelToggles::SetExempt(int channel, bool exempt) {
   if (channel < 0 || channel >= Count()) return;
   Toggle& t = toggles_[size_t(channel)];
   t.exempt = exempt;
-  Fill(t.label, QPalette::WindowText, exempt ? ExemptColor() : colors_[3]);
+  Fill(t.label, QPalette::WindowText, exempt ? exempt_ : colors_[3]);
 }
 
 void TChannelToggles::ChannelDraw(int channel, int state, bool on) {

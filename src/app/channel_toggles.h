@@ -22,7 +22,8 @@ class TChannelToggles : public QWidget {
   // SchemeColors: 0 channel off, 1 on, 2 on and starting a note in the played row, 3 the numbers.
   using Colors = std::array<QColor, 4>;
   static Colors DefaultSchemeColors();
-  static QColor ExemptColor() { return QColor(255, 0, 0); }
+  // The number of a solo-exempt channel: red, darkened as far as the scheme's bar needs.
+  QColor ExemptColor() const { return exempt_; }
 
   explicit TChannelToggles(QWidget* parent = nullptr);
 
@@ -33,7 +34,7 @@ class TChannelToggles : public QWidget {
   int ToggleSize() const { return size_; }
   void UpdateTrackLabels(int size);  // re-lays every toggle for a new size
 
-  void SetSchemeColors(const Colors& colors);
+  void SetSchemeColors(const Colors& colors, const QColor& exempt);
   // The square's colour by its SchemeColors index (0, 1 or 2); repaints only when it changes.
   void SetColorIndex(int channel, int index);
   int ColorIndex(int channel) const;
@@ -46,7 +47,7 @@ class TChannelToggles : public QWidget {
   QLabel* Label(int channel) const;
   QToolButton* AddButton() const { return addButton_; }
 
-  // Room for every toggle and the button; a narrow window may show fewer.
+  // One line for every toggle and the button; given less width, the toggles wrap into more lines.
   QSize sizeHint() const override { return full_; }
   QSize minimumSizeHint() const override { return minimumSize(); }
 
@@ -57,6 +58,7 @@ class TChannelToggles : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   struct Toggle {
@@ -66,13 +68,20 @@ class TChannelToggles : public QWidget {
     bool exempt;
   };
   void Place(int index);
+  void Relayout();  // the toggles into lines for the present width
+  int PerRow(int width) const;
+  int LineHeight() const;
+  static QFont LabelFont(int size);
   void UpdateTrackLabelsButton();
   void Paint(const Toggle& toggle) const;
 
   std::vector<Toggle> toggles_;
   QToolButton* addButton_;
   Colors colors_;
+  QColor exempt_;
   int size_ = 24;
+  int perRow_ = 1;    // toggles per line
+  int placed_ = -1;   // the count the lines were last laid out for
   QSize full_;
 };
 

@@ -1,5 +1,9 @@
 #include "app/color_schemes.h"
 
+#include "editor/readable_colors.h"
+
+#include <QApplication>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPalette>
 #include <QRect>
@@ -14,10 +18,69 @@ QColor Rgb(unsigned rgb) { return QColor::fromRgb(QRgb(rgb)); }
 // Nearest integer, halves away from zero.
 int Nearest(double value) { return int(std::lround(value)); }
 
+QColor GradientAt(const QColor& top, const QColor& bottom, double at) {
+  const auto part = [at](int a, int b) { return Nearest(a + (b - a) * at); };
+  return QColor(part(top.red(), bottom.red()), part(top.green(), bottom.green()), part(top.blue(), bottom.blue()));
+}
+
+// Where the table puts a text colour on a surface it cannot be read on (white on light blue), the
+// text takes the nearest colour that reads; the surfaces stay as they are.
+void SettleTexts(ColorScheme& s, const QColor& windowText) {
+  const QColor tableText = s.panelText;
+  s.toggles[3] = Readable(s.toggles[3], s.panel);
+  s.togglesText = Readable(s.togglesText, s.panel);
+  s.exemptText = Readable(QColor(255, 0, 0), s.panel);
+  const QColor counter = s.counterFace.value_or(s.panel);
+  s.beat = Readable(s.beat, counter);
+  s.offBeat = Readable(s.offBeat, counter);
+  s.barText = Readable(s.barText, s.panel);
+  if (s.editCaptionText) s.editCaptionText = Readable(*s.editCaptionText, s.panel);
+  s.fieldText = Readable(s.fieldText, s.fieldEdit);
+  s.panelText = Readable(tableText, s.propsPanel);
+  s.groupText = Readable(tableText, s.propsGroups);
+  s.templateText = Readable(tableText, s.templateFrame);
+  s.templateLenText = Readable(tableText, s.templateLenField);
+  s.fillText = s.fillDialog ? Readable(tableText, *s.fillDialog) : windowText;
+  const auto menu = s.MenuTextSurfaces();
+  s.menuText = Readable(s.menuText, {menu[0], menu[1], s.menuBar});
+  s.titleText = Readable(s.titleText, {s.titleTop, s.titleBottom});
+  s.pianoText = Readable(s.pianoText, s.piano);
+}
+
 }  // namespace
 
+std::array<QColor, 2> ColorScheme::MenuTextSurfaces() const {
+  return {GradientAt(menuTop, menuBottom, 0.3), GradientAt(menuTop, menuBottom, 0.6)};
+}
+
+std::vector<SchemeText> ColorScheme::Texts() const {
+  const auto menu = MenuTextSurfaces();
+  std::vector<SchemeText> texts{
+      {"toggle numbers", toggles[3], panel},
+      {"channels bar", togglesText, panel},
+      {"exempt toggle number", exemptText, panel},
+      {"play counter on beat", beat, counterFace.value_or(panel)},
+      {"play counter off beat", offBeat, counterFace.value_or(panel)},
+      {"bar labels", barText, panel},
+      {"field numbers", fieldText, fieldEdit},
+      {"channel properties panel", panelText, propsPanel},
+      {"channel properties groups", groupText, propsGroups},
+      {"template frame", templateText, templateFrame},
+      {"template length label", templateLenText, templateLenField},
+      {"template length number", fieldText, templateLenEdit},
+      {"menu toolbar", menuText, menu[0]},
+      {"menu toolbar", menuText, menu[1]},
+      {"menu item chosen", menuText, menuBar},
+      {"title panel top", titleText, titleTop},
+      {"title panel bottom", titleText, titleBottom},
+      {"piano labels", pianoText, piano}};
+  if (editCaptionText) texts.push_back({"edit toolbar captions", *editCaptionText, panel});
+  if (fillDialog) texts.push_back({"fill dialog", fillText, *fillDialog});
+  return texts;
+}
+
 QFont SchemeFont::Applied(QFont base) const {
-  base.setFamily(family);
+  base.setFamily(QFontDatabase::hasFamily(family) ? family : QApplication::font().family());
   base.setPointSize(points);
   base.setBold(bold);
   return base;
@@ -81,6 +144,9 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
         {C::LoopedFixedFontColor, Rgb(0x000080)}, {C::CellColor3, Rgb(0xF5F5F5)},
         {C::CellColor4, Rgb(0xF0F0E6)}};
     for (const auto& [slot, color] : values) s.gridSlots[size_t(slot)] = color;
+    s.titleText = Rgb(0xA4BFDD);  // the title panel's design colour
+    s.pianoText = windowText;
+    SettleTexts(s, windowText);
     return s;
   }
 
@@ -135,6 +201,10 @@ ColorScheme ColorScheme::Of(int number, const QPalette& palette) {
       {C::LoopedFixedFontColor, Rgb(0x4B86C5)}, {C::CellColor3, Plus8(cell)},
       {C::CellColor4, Plus8(band)}};
   for (const auto& [slot, color] : values) s.gridSlots[size_t(slot)] = color;
+  s.counterFace = Rgb(0x2F547B);  // the grid cursor's blue: the beat colours read on it as on the grid
+  s.titleText = Rgb(0xA4BFDD);
+  s.pianoText = Rgb(0xFFFFFF);
+  SettleTexts(s, windowText);
   return s;
 }
 

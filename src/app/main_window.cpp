@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/loading_window.h"
@@ -20,6 +21,7 @@
 #include "app/properties_bar.h"
 #include "app/recovery.h"
 #include "app/user_dialogs.h"
+#include "app/window_place.h"
 #include "document/song_document.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -103,12 +105,14 @@ void TMainForm::BuildLayout() {
                         commands_->EditBar})
     bar->setMovable(true);
 
+  // Panel 0 takes what panel 1 leaves; a long message is cut rather than widening the window.
   panel0_ = new QLabel(this);
+  panel0_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   panel1_ = new QLabel(this);
-  panel1_->setFixedWidth(50);
+  panel1_->setMinimumWidth(panel1_->fontMetrics().horizontalAdvance(QStringLiteral("Octave 10")) + 8);
   panel0_->setObjectName(QStringLiteral("StatusPanel0"));
   panel1_->setObjectName(QStringLiteral("StatusPanel1"));
-  statusBar()->addWidget(panel0_);
+  statusBar()->addWidget(panel0_, 1);
   statusBar()->addPermanentWidget(panel1_);
 
   loading_ = new TLoadingForm(this);
@@ -296,6 +300,35 @@ void TMainForm::ShowLength() {
   lengthGuard_ = false;
 }
 
+// A layout that grew for a moment (bars moving to new lines, a panel shown) may have made the
+// window larger than the screen: once it has settled, the window goes back onto the screen.
+void TMainForm::ScheduleKeepOnScreen() {
+  if (keepOnScreenPending_) return;
+  keepOnScreenPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    keepOnScreenPending_ = false;
+    KeepOnScreen(this);
+  });
+}
+
+// The channel toggles share the properties bar's line while both fit beside each other; a narrow
+// window gives them a line of their own, where they wrap only when that is too narrow as well.
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  ScheduleKeepOnScreen();
+  if (!props_ || !channelsBar_ || toolBarArea(props_) != Qt::TopToolBarArea ||
+      toolBarArea(channelsBar_) != Qt::TopToolBarArea || props_->isHidden() || channelsBar_->isHidden())
+    return;
+  const bool fits = props_->sizeHint().width() + channelsBar_->sizeHint().width() + 8 <= width();
+  if (!togglesBroken_ && !fits && props_->y() == channelsBar_->y()) {
+    insertToolBarBreak(channelsBar_);
+    togglesBroken_ = true;
+  } else if (togglesBroken_ && fits) {
+    removeToolBarBreak(channelsBar_);
+    togglesBroken_ = false;
+  }
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (!CloseRequested()) {
     event->ignore();
@@ -327,10 +360,6 @@ bool TMainForm::CloseRequested() {
   return true;
 }
 
-void TMainForm::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  panel0_->setFixedWidth(std::max(0, width() - 100));
-}
 
 // ---- EditorHost ----
 
@@ -355,3 +384,4 @@ void TMainForm::SetOctave(int shown) {
 }
 
 }  // namespace varnel
+

@@ -197,6 +197,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void HandleMidiInput();
   void ShowPlayButtons(bool playing);
   void ShowLength();
+  void ScheduleKeepOnScreen();
   bool CloseRequested();
 
   // main_window_properties.cpp: the change rules of the properties bar.
@@ -369,6 +370,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   bool closing_ = false;
   bool lengthGuard_ = false;
   bool steppingHistory_ = false;  // an undo or redo refreshes the views: they add nothing to the song
+  bool togglesBroken_ = false;  // the channel toggles were given a line of their own for want of width
+  bool keepOnScreenPending_ = false;
   int lastShownRow_ = -1;
   int lastShownOrder_ = -1;
   bool counterOnBeat_ = true;

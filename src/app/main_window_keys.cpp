@@ -28,6 +28,7 @@ WindowKeyAction ClassifyWindowKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == this && event->type() == QEvent::LayoutRequest) ScheduleKeepOnScreen();
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
     const auto* key = static_cast<QKeyEvent*>(event);

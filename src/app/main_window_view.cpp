@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -29,6 +30,7 @@
 #include "app/user_dialogs.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
+#include "editor/readable_colors.h"
 #include "song/song.h"
 #include "windows/piano_form.h"
 
@@ -115,6 +117,7 @@ void TMainForm::ConnectView() {
     connect(item, &QAction::triggered, this, [this, n] { SchemeClick(n); });
   }
   On("Font", &TMainForm::FontClick);
+  for (TMyGrid2* grid : {frame_->Grid1(), frame_->Grid2(), addFrame_->Grid}) grid->SetMinimumContrast(MinimumTextContrast);
   designIconSize_ = commands_->CommonBar->iconSize();
 
   titleBar_ = new TCustomTitleBar(this);
@@ -122,6 +125,9 @@ void TMainForm::ConnectView() {
   titleBar_->SetTitle(windowTitle());
   titleBar_->SetRecentMenu(recentPopup_);
   connect(this, &QWidget::windowTitleChanged, titleBar_, &TCustomTitleBar::SetTitle);
+  // The design is the default scheme: its colours from the start (the play counter's beat colour,
+  // the texts made readable), its fonts only when chosen.
+  ApplyScheme(0, false);
 }
 
 // ---- Schemes ----
@@ -158,13 +164,16 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
   scheme_ = s.number;
 
   // The channel toggles and the play counter.
-  toggles_->SetSchemeColors(s.toggles);
+  toggles_->SetSchemeColors(s.toggles, s.exemptText);
   Fill(channelsBar_, s.panel, s.togglesText);
   beatColor_ = s.beat;
   offBeatColor_ = s.offBeat;
-  QPalette counter = props_->PlayCounter->palette();
-  counter.setColor(QPalette::WindowText, counterOnBeat_ ? beatColor_ : offBeatColor_);
-  props_->PlayCounter->setPalette(counter);
+  QLabel* counter = props_->PlayCounter;
+  QPalette counterLook = counter->palette();
+  counterLook.setColor(QPalette::WindowText, counterOnBeat_ ? beatColor_ : offBeatColor_);
+  counterLook.setColor(QPalette::Window, s.counterFace.value_or(s.panel));
+  counter->setPalette(counterLook);
+  counter->setAutoFillBackground(s.counterFace.has_value());
 
   // The bars, their numeric fields and lists.
   Fill(commands_->CommonBar, s.panel);
@@ -200,25 +209,26 @@ void TMainForm::ApplyScheme(int number, bool changeFont) {
 
   // The channel properties panel, the template frame and the fill dialog.
   Fill(midiProps_, s.propsPanel, s.panelText);
-  for (QGroupBox* group : midiProps_->findChildren<QGroupBox*>()) Fill(group, s.propsGroups, s.panelText);
-  for (QLabel* label : midiProps_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-    if (label->text() == QLatin1String("MIDI Channel Properties")) Fill(label, s.propsGroups, s.panelText);
+  for (QGroupBox* group : midiProps_->findChildren<QGroupBox*>()) Fill(group, s.propsGroups, s.groupText);
+  Fill(midiProps_->Title, s.propsGroups, s.groupText);
+  QPalette close = midiProps_->CloseButton->palette();
+  close.setColor(QPalette::ButtonText, s.panelText);
+  midiProps_->CloseButton->setPalette(close);
   midiProps_->SetSlidersVisible(s.propsSliders);
   Edit(midiProps_->MidiChannelList, s.fieldEdit, s.fieldText);
-  Fill(addFrame_, s.templateFrame, s.panelText);
-  Field(addFrame_->udLen, s.templateLenField, s.panelText, s.templateLenEdit, s.fieldText);
+  Fill(addFrame_, s.templateFrame, s.templateText);
+  Fill(addFrame_->Panel2, s.templateFrame, s.templateText);
+  Field(addFrame_->udLen, s.templateLenField, s.templateLenText, s.templateLenEdit, s.fieldText);
   Edit(addFrame_->ComboBox1, s.fieldEdit, s.fieldText);
-  if (s.fillDialog) Fill(fillForm_, *s.fillDialog, s.panelText);
+  if (s.fillDialog) Fill(fillForm_, *s.fillDialog, s.fillText);
   else fillForm_->setPalette(QPalette());
 
-  // The piano: white labels on the blue schemes, the window text on button face.
-  piano_->SetSchemeColors(s.piano, s.piano == QApplication::palette().color(QPalette::Button)
-                                       ? QApplication::palette().color(QPalette::WindowText)
-                                       : QColor(Qt::white));
+  piano_->SetSchemeColors(s.piano, s.pianoText);
 
   // The custom main menu.
   titleBar_->SetMenuGradient(s.menuTop, s.menuBottom);
   titleBar_->SetTitleGradient(s.titleTop, s.titleBottom);
+  titleBar_->SetTitleTextColor(s.titleText);
   titleBar_->SetMenuLook(s.menuText, s.menuBar,
                          changeFont ? std::optional<QFont>(s.menuFont.Applied(titleBar_->font())) : std::nullopt);
 

@@ -5,6 +5,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
@@ -39,24 +41,42 @@ TMIDIPropsFrame::TMIDIPropsFrame(TVNSong& song, MidiDevices& devices, QWidget* p
     : QFrame(parent), song_(song), devices_(devices) {
   setObjectName(QStringLiteral("MIDIPropsFrame"));
   setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 4);
 
   auto* title = new QHBoxLayout;
-  title->addWidget(new QLabel(QStringLiteral("MIDI Channel Properties"), this), 1);
+  Title = new QLabel(QStringLiteral("MIDI Channel Properties"), this);
+  Title->setObjectName(QStringLiteral("MIDIPropsTitle"));
+  Title->setAutoFillBackground(true);
+  title->addWidget(Title, 1);
   CloseButton = new QToolButton(this);
   CloseButton->setText(QStringLiteral("x"));
   CloseButton->setAutoRaise(true);
   title->addWidget(CloseButton);
-  layout->addLayout(title);
+  outer->addLayout(title);
   connect(CloseButton, &QToolButton::clicked, this, [this] {
     hide();
     emit closed();
   });
 
+  // Below the title everything scrolls: on a low screen the sliders keep their height instead of
+  // overlapping, and the panel never makes the window taller than the screen.
+  Body = new QScrollArea(this);
+  Body->setObjectName(QStringLiteral("MIDIPropsBody"));
+  Body->setFrameShape(QFrame::NoFrame);
+  Body->setWidgetResizable(true);
+  Body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Body->viewport()->setAutoFillBackground(false);
+  auto* content = new QWidget(Body);
+  content->setAutoFillBackground(false);
+  auto* layout = new QVBoxLayout(content);
+  layout->setContentsMargins(0, 0, 0, 0);
+  Body->setWidget(content);
+  outer->addWidget(Body, 1);
+
   auto* channelRow = new QHBoxLayout;
-  channelRow->addWidget(new QLabel(QStringLiteral("MIDI Channel"), this));
-  MidiChannelList = new QComboBox(this);
+  channelRow->addWidget(new QLabel(QStringLiteral("MIDI Channel"), content));
+  MidiChannelList = new QComboBox(content);
   for (int m = 1; m <= 16; ++m) MidiChannelList->addItem(QString::number(m));
   MidiChannelList->setEnabled(false);
   channelRow->addWidget(MidiChannelList, 1);
@@ -65,7 +85,7 @@ TMIDIPropsFrame::TMIDIPropsFrame(TVNSong& song, MidiDevices& devices, QWidget* p
   // The groups: presets 1..5, 6..7, 8..9, then the bank.
   const std::pair<int, int> groups[] = {{1, 5}, {6, 7}, {8, 9}};
   for (const auto& [first, last] : groups) {
-    auto* box = new QGroupBox(this);
+    auto* box = new QGroupBox(content);
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(4, 2, 4, 2);
     for (int p = first; p <= last; ++p) {
@@ -73,14 +93,14 @@ TMIDIPropsFrame::TMIDIPropsFrame(TVNSong& song, MidiDevices& devices, QWidget* p
     }
     layout->addWidget(box);
   }
-  auto* bankBox = new QGroupBox(this);
+  auto* bankBox = new QGroupBox(content);
   new QGridLayout(bankBox);
   banks_[0] = MakeControl(bankBox, QStringLiteral("Bank MSB"), [this](int v) { BankMSBChanged(v); });
   banks_[1] = MakeControl(bankBox, QStringLiteral("Bank LSB"), [this](int v) { BankLSBChanged(v); });
   layout->addWidget(bankBox);
 
-  const auto button = [this, layout](const QString& caption, void (TMIDIPropsFrame::*action)()) {
-    auto* b = new QPushButton(caption, this);
+  const auto button = [this, layout, content](const QString& caption, void (TMIDIPropsFrame::*action)()) {
+    auto* b = new QPushButton(caption, content);
     layout->addWidget(b);
     connect(b, &QPushButton::clicked, this, action);
     return b;
@@ -93,6 +113,13 @@ TMIDIPropsFrame::TMIDIPropsFrame(TVNSong& song, MidiDevices& devices, QWidget* p
   ClearCutsButton = button(QStringLiteral("Clear all Filter cuts at pattern"), &TMIDIPropsFrame::ClearAllFilterCuts);
   layout->addStretch(1);
   SetSlidersVisible(false);
+}
+
+QSize TMIDIPropsFrame::minimumSizeHint() const {
+  const QMargins margins = contentsMargins() + layout()->contentsMargins();
+  const int width = Body->widget()->minimumSizeHint().width() + Body->verticalScrollBar()->sizeHint().width();
+  const int height = Title->minimumSizeHint().height() + 3 * MidiChannelList->minimumSizeHint().height();
+  return {width + margins.left() + margins.right(), height + margins.top() + margins.bottom()};
 }
 
 TMIDIPropsFrame::Control TMIDIPropsFrame::MakeControl(QWidget* parent, const QString& caption,

@@ -11,6 +11,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 class QToolButton;
 
@@ -26,6 +27,8 @@ class TMIDIPropsFrame : public QFrame {
   TMIDIPropsFrame(TVNSong& song, MidiDevices& devices, QWidget* parent = nullptr);
 
   QSize sizeHint() const override { return {280, 480}; }
+  // As wide as the controls need, but only as high as the title and a little of the body.
+  QSize minimumSizeHint() const override;
 
   // The song channel whose MIDI channel is shown: the "MIDI Channel" list follows and, under the
   // loading guard, the controls take that MIDI channel's presets and bank (sending nothing).
@@ -64,6 +67,8 @@ class TMIDIPropsFrame : public QFrame {
   QSlider* BankSlider(int bank) const { return banks_[size_t(bank)].slider; }
   QLabel* BankValueLabel(int bank) const { return banks_[size_t(bank)].label; }
 
+  QLabel* Title;        // "MIDI Channel Properties"
+  QScrollArea* Body;    // everything below the title
   QComboBox* MidiChannelList;
   QToolButton* CloseButton;
   QPushButton* ResetAllButton;

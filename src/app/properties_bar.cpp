@@ -137,6 +137,10 @@ TPropertiesBar::TPropertiesBar(QWidget* parent) : QToolBar(tr("Properties"), par
   addWidget(new QLabel(QStringLiteral("Play: "), this));
   PlayCounter = new QLabel(QStringLiteral("00 00"), this);
   PlayCounter->setObjectName(QStringLiteral("PlayCounter"));
+  // In a tool bar a label writes in the button text colour; the beat colours go to the window text.
+  PlayCounter->setForegroundRole(QPalette::WindowText);
+  PlayCounter->setBackgroundRole(QPalette::Window);
+  PlayCounter->setContentsMargins(3, 0, 3, 0);
   QFont counterFont = PlayCounter->font();
   counterFont.setBold(true);
   counterFont.setStyleHint(QFont::Monospace);

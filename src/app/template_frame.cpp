@@ -42,9 +42,9 @@ TAddFrame::TAddFrame(TVNSong& song, TVNFrame& editor, UserDialogs& dialogs, QWid
   Panel2->setBackgroundRole(QPalette::Button);
   auto* strip = new QHBoxLayout(Panel2);
   strip->setContentsMargins(0, 1, 1, 1);
-  auto* title = new QLabel(QStringLiteral("  Add template"), Panel2);
-  title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // cut short rather than widen the frame
-  strip->addWidget(title, 1);
+  Title = new QLabel(QStringLiteral("  Add template"), Panel2);
+  Title->setObjectName(QStringLiteral("TemplateTitle"));
+  strip->addWidget(Title, 1);
   SpeedButton1 = new QToolButton(Panel2);
   SpeedButton1->setText(QStringLiteral("x"));
   SpeedButton1->setAutoRaise(true);
@@ -126,7 +126,10 @@ TAddFrame::TAddFrame(TVNSong& song, TVNFrame& editor, UserDialogs& dialogs, QWid
   ShowLength();
 }
 
-QSize TAddFrame::sizeHint() const { return {FrameWidth, QWidget::sizeHint().height()}; }
+// The design width, or more where the title needs it (a larger or bolder font).
+QSize TAddFrame::sizeHint() const {
+  return {std::max(FrameWidth, minimumSizeHint().width()), QWidget::sizeHint().height()};
+}
 
 bool TAddFrame::UseInEditor() const { return chbUse->isChecked(); }
 void TAddFrame::SetUseInEditor(bool on) { chbUse->setChecked(on); }

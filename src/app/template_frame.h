@@ -49,6 +49,7 @@ class TAddFrame : public QWidget {
 
   // The components, for the main window and tests.
   QWidget* Panel2;             // title strip; right click opens PopupMenu1
+  QLabel* Title;               // "  Add template"
   QToolButton* SpeedButton1;   // "x"
   QComboBox* ComboBox1;        // presets
   TMyGrid2* Grid;

@@ -42,6 +42,7 @@ TMyGrid2::TMyGrid2(QWidget* parent) : QAbstractScrollArea(parent) {
   setFont(DefaultGridFont());
 
   colors_ = TMyGrid2Colors::Initial(palette());
+  UpdateInks();
   gridLineColor_ = QColor(0xC0, 0xC0, 0xC0);
   backgroundColor_ = palette().color(QPalette::Active, QPalette::Base);
   columnGroup_.fill(-1);
@@ -267,12 +268,22 @@ void TMyGrid2::MarkDirty(const QRect& rect) {
 void TMyGrid2::SetColors(const TMyGrid2Colors& colors) {
   if (colors == colors_) return;
   colors_ = colors;
+  UpdateInks();
   Repaint();
 }
 
 void TMyGrid2::SetColor(int slot, const QColor& color) {
   if (slot < 0 || slot >= TMyGrid2Colors::Count || colors_[slot] == color) return;
   colors_[slot] = color;
+  UpdateInks();
+  Repaint();
+}
+
+void TMyGrid2::SetMinimumContrast(double ratio) {
+  ratio = std::max(ratio, 0.0);
+  if (ratio == minimumContrast_) return;
+  minimumContrast_ = ratio;
+  UpdateInks();
   Repaint();
 }
 

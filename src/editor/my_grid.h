@@ -119,6 +119,13 @@ class TMyGrid2 : public QAbstractScrollArea {
   void SetRowHighlight(int rows);
   bool DrawFocused() const { return drawFocused_; }
   void SetDrawFocused(bool on);
+  // Texts are drawn with at least this contrast against their cell's fill: a text colour that
+  // has less is moved as little as needed (0, the default: every text in its slot's colour).
+  double MinimumContrast() const { return minimumContrast_; }
+  void SetMinimumContrast(double ratio);
+  // The colour a text of `fontSlot` is drawn in on a cell filled with `fillSlot`, by the rules
+  // of painting (an unknown pair: the slot's own colour).
+  QColor TextColor(int fontSlot, int fillSlot) const;
   int ColumnGroup(int col) const;  // -1 outside 0..255; odd groups use CellColor3/CellColor4
   void SetColumnGroup(int col, int group);
   TGridRect LoopRect() const { return loopRect_; }
@@ -216,6 +223,12 @@ class TMyGrid2 : public QAbstractScrollArea {
   };
   CellLook LookOf(int col, int row) const;
   void PaintArea(QPainter& painter, const QRect& area, const TextMetrics& metrics);
+  void PaintCursorMark(QPainter& painter, const QRect& area);
+  // The text colours of the painting rules, one per pair of font and fill slots (InkPairs).
+  enum Ink : int { InkFocused, InkFixedActive, InkFixedSelected, InkLoopedFixed, InkFixed, InkSelection,
+                   InkBand, InkBandOdd, InkCell, InkCellOdd, InkCount };
+  static const int InkPairs[InkCount][2];
+  void UpdateInks();
 
   // my_grid_text.cpp
   struct CellGlyphs {
@@ -268,6 +281,8 @@ class TMyGrid2 : public QAbstractScrollArea {
   int activeRow_ = 0;
   int rowHighlight_ = 0;
   bool drawFocused_ = true;
+  double minimumContrast_ = 0;
+  std::array<QColor, InkCount> inks_;
   std::array<int, ColumnGroupCount> columnGroup_;
   TGridRect loopRect_;
   bool loopMarking_ = false;

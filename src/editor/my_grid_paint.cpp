@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "editor/my_grid.h"
+#include "editor/readable_colors.h"
 
 namespace varnel {
 
@@ -37,6 +38,31 @@ void TMyGrid2::paintEvent(QPaintEvent* event) {
   }
 }
 
+const int TMyGrid2::InkPairs[InkCount][2] = {
+    {TMyGrid2Colors::FocusedFontColor, TMyGrid2Colors::FocusedColor},
+    {TMyGrid2Colors::FixedActiveFontColor, TMyGrid2Colors::FixedActiveColor},
+    {TMyGrid2Colors::FixedSelectionFontColor, TMyGrid2Colors::FixedSelectionColor},
+    {TMyGrid2Colors::LoopedFixedFontColor, TMyGrid2Colors::LoopedFixedColor},
+    {TMyGrid2Colors::FixedFontColor, TMyGrid2Colors::FixedColor},
+    {TMyGrid2Colors::SelectionFontColor, TMyGrid2Colors::SelectionColor},
+    {TMyGrid2Colors::CellFontColor2, TMyGrid2Colors::CellColor2},
+    {TMyGrid2Colors::CellFontColor2, TMyGrid2Colors::CellColor4},
+    {TMyGrid2Colors::CellFontColor, TMyGrid2Colors::CellColor},
+    {TMyGrid2Colors::CellFontColor, TMyGrid2Colors::CellColor3}};
+
+void TMyGrid2::UpdateInks() {
+  for (int i = 0; i < InkCount; ++i) {
+    const QColor& font = colors_[InkPairs[i][0]];
+    inks_[size_t(i)] = minimumContrast_ > 0 ? Readable(font, colors_[InkPairs[i][1]], minimumContrast_) : font;
+  }
+}
+
+QColor TMyGrid2::TextColor(int fontSlot, int fillSlot) const {
+  for (int i = 0; i < InkCount; ++i)
+    if (InkPairs[i][0] == fontSlot && InkPairs[i][1] == fillSlot) return inks_[size_t(i)];
+  return fontSlot >= 0 && fontSlot < TMyGrid2Colors::Count ? colors_[fontSlot] : QColor();
+}
+
 // The colour rules of one cell: its fill, its text colour, and whether it is fixed (a line of
 // FixedGridLineColor at its left and top) or a highlight band (filled one pixel in).
 TMyGrid2::CellLook TMyGrid2::LookOf(int col, int row) const {
@@ -44,20 +70,42 @@ TMyGrid2::CellLook TMyGrid2::LookOf(int col, int row) const {
   const bool fixed = col < fixedCols_ || row < fixedRows_;
   const bool focused = col == cursor_.Col && row == cursor_.Row && hasFocus();
   const bool selected = selection_.Contains(col, row);
-  if (focused && drawFocused_) return {&colors_[C::FocusedColor], &colors_[C::FocusedFontColor], CellLook::Plain};
+  const auto ink = [this](Ink i) { return &inks_[size_t(i)]; };
+  if (focused && drawFocused_) return {&colors_[C::FocusedColor], ink(InkFocused), CellLook::Plain};
   if (fixed) {
-    if (activeRow_ > 0 && row == activeRow_)
-      return {&colors_[C::FixedActiveColor], &colors_[C::FixedActiveFontColor], CellLook::Fixed};
-    if (selected) return {&colors_[C::FixedSelectionColor], &colors_[C::FixedSelectionFontColor], CellLook::Fixed};
-    if (loopRect_.Contains(col, row))
-      return {&colors_[C::LoopedFixedColor], &colors_[C::LoopedFixedFontColor], CellLook::Fixed};
-    return {&colors_[C::FixedColor], &colors_[C::FixedFontColor], CellLook::Fixed};
+    if (activeRow_ > 0 && row == activeRow_) return {&colors_[C::FixedActiveColor], ink(InkFixedActive), CellLook::Fixed};
+    if (selected) return {&colors_[C::FixedSelectionColor], ink(InkFixedSelected), CellLook::Fixed};
+    if (loopRect_.Contains(col, row)) return {&colors_[C::LoopedFixedColor], ink(InkLoopedFixed), CellLook::Fixed};
+    return {&colors_[C::FixedColor], ink(InkFixed), CellLook::Fixed};
   }
-  if (selected && drawFocused_) return {&colors_[C::SelectionColor], &colors_[C::SelectionFontColor], CellLook::Plain};
+  if (selected && drawFocused_) return {&colors_[C::SelectionColor], ink(InkSelection), CellLook::Plain};
   const bool odd = IsOddGroup(ColumnGroup(col));
   if (rowHighlight_ > 0 && (row - fixedRows_) % rowHighlight_ == 0)
-    return {&colors_[odd ? C::CellColor4 : C::CellColor2], &colors_[C::CellFontColor2], CellLook::Band};
-  return {&colors_[odd ? C::CellColor3 : C::CellColor], &colors_[C::CellFontColor], CellLook::Plain};
+    return {&colors_[odd ? C::CellColor4 : C::CellColor2], ink(odd ? InkBandOdd : InkBand), CellLook::Band};
+  return {&colors_[odd ? C::CellColor3 : C::CellColor], ink(odd ? InkCellOdd : InkCell), CellLook::Plain};
+}
+
+// The cursor is never lost: inside a selection (the same fill in some schemes) it gets a frame in
+// its text colour, and a grid without the keys still marks it, with a thin frame in the colour of
+// the cell's text.
+void TMyGrid2::PaintCursorMark(QPainter& painter, const QRect& area) {
+  if (!drawFocused_ || cursor_.Col < fixedCols_ || cursor_.Row < fixedRows_) return;
+  const QRect cell = CellRect(cursor_.Col, cursor_.Row);
+  if (cell.isEmpty() || !cell.intersects(area)) return;
+  const bool focused = hasFocus();
+  const TGridRect& s = selection_;
+  const bool inSelection = s.Contains(cursor_.Col, cursor_.Row) && (s.Left != s.Right || s.Top != s.Bottom);
+  if (focused && !inSelection) return;
+  const int width = focused ? 2 : 1;
+  const QColor color = *LookOf(cursor_.Col, cursor_.Row).Font;
+  const QRect frame = cell.adjusted(0, 0, -1, -1);
+  painter.save();
+  painter.setClipRect(area & cell);
+  for (int i = 0; i < width; ++i) {
+    painter.setPen(color);
+    painter.drawRect(frame.adjusted(i, i, -i, -i));
+  }
+  painter.restore();
 }
 
 void TMyGrid2::PaintArea(QPainter& painter, const QRect& area, const TextMetrics& metrics) {
@@ -117,6 +165,7 @@ void TMyGrid2::PaintArea(QPainter& painter, const QRect& area, const TextMetrics
     for (const Span& r : rows.Spans)
       painter.fillRect(QRect(inside.left(), r.Pos + r.Size, inside.width(), gridLineWidth_) & inside, gridLineColor_);
   }
+  PaintCursorMark(painter, inside);
   FlushText(painter);
 }
 

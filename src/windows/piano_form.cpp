@@ -62,7 +62,7 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidget(keys_);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   scroll_->setAutoFillBackground(true);
   scroll_->viewport()->setAutoFillBackground(true);
   scroll_->setFocusProxy(keys_);
@@ -166,13 +166,21 @@ void TPianoForm::ApplyBaseOctave() {
   SetOctaveLabels(song_.Octave);
 }
 
-// The dock area (or the floating window) is as high as the keys with their labels and scroll bar.
+// The dock area (or the floating window) takes the height of the keys with their labels and scroll
+// bar where there is room; where there is not, the keys scroll. The zoom never makes the main
+// window taller: the piano's least height is the same at every zoom.
 void TPianoForm::FitHeight() {
   const int bar = scroll_->horizontalScrollBar()->sizeHint().height();
-  scroll_->setFixedHeight(keys_->height() + bar);
+  const int full = keys_->height() + bar;
+  scroll_->setMinimumHeight(std::min(full, LeastKeysHeight + bar));
+  scroll_->setMaximumHeight(full);
+  if (QLayout* own = layout()) own->activate();
   if (isFloating()) {
-    if (QLayout* own = layout()) own->activate();
-    resize(width(), sizeHint().height());
+    int height = sizeHint().height();
+    if (const QScreen* screen = this->screen()) height = std::min(height, screen->availableGeometry().height());
+    resize(width(), height);
+  } else if (host_.dockWidgetArea(this) != Qt::NoDockWidgetArea) {
+    host_.resizeDocks({this}, {sizeHint().height()}, Qt::Vertical);
   }
 }
 

@@ -26,6 +26,8 @@ class TPianoForm : public QDockWidget {
   static constexpr int ZoomCount = 5;  // 50 %, 70 %, 100 %, 150 %, 200 %
   static constexpr int DefaultZoom = 2;
   static constexpr int DesignWidth = 1280;  // the floating window's width before the user sizes it
+  // The keys shown whole down to this height; below it (a low screen, a high zoom) they scroll.
+  static constexpr int LeastKeysHeight = 60;
 
   // `host` is the main window whose bottom dock area takes the piano.
   TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host);

@@ -2,6 +2,8 @@
 // through its commands: every scheme value the grids, toggles and play counter show, the check
 // marks, the stored scheme and font across a restart, and the title bar's window gestures.
 #include <QActionGroup>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -22,6 +24,7 @@
 #include "app/midi_props_frame.h"
 #include "app/options_dialog.h"
 #include "app/template_frame.h"
+#include "editor/readable_colors.h"
 #include "main_window_rig.h"
 #include "windows/piano_form.h"
 #include "windows/piano_keys.h"
@@ -83,6 +86,46 @@ void MouseOn(QWidget* widget, QEvent::Type type, QPoint local, Qt::MouseButton b
   QCoreApplication::sendEvent(widget, &event);
 }
 
+
+// What a text widget is drawn on: the nearest widget up the chain that fills its background.
+QColor SurfaceOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget())
+    if (w->autoFillBackground() || w->isWindow()) return w->palette().color(w->backgroundRole());
+  return QApplication::palette().color(QPalette::Window);
+}
+
+// Every text the window shows and the colour it stands on, as the widgets draw them: labels in
+// their foreground role, check boxes in the window text, buttons in the button text (flat tool
+// buttons on what is behind them), numbers and lists in their text on their face.
+struct ShownText {
+  QString what;
+  QColor text, surface;
+};
+QList<ShownText> ShownTexts(QWidget* window, const QWidget* skip) {
+  QList<ShownText> texts;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(window) || !w->isEnabled() || (skip && skip->isAncestorOf(w))) continue;
+    const QPalette p = w->palette();
+    const QString name = QStringLiteral("%1 '%2'").arg(QString::fromLatin1(w->metaObject()->className()), w->objectName());
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      if (!label->text().trimmed().isEmpty())
+        texts.push_back({name + " " + label->text(), p.color(label->foregroundRole()), SurfaceOf(label)});
+    } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+      texts.push_back({name + " " + box->text(), p.color(QPalette::WindowText), SurfaceOf(box->parentWidget())});
+    } else if (auto* tool = qobject_cast<QToolButton*>(w)) {
+      if (!tool->text().isEmpty() && (tool->icon().isNull() || tool->toolButtonStyle() != Qt::ToolButtonIconOnly))
+        texts.push_back({name + " " + tool->text(), p.color(QPalette::ButtonText),
+                         tool->autoRaise() ? SurfaceOf(tool->parentWidget()) : p.color(QPalette::Button)});
+    } else if (auto* push = qobject_cast<QPushButton*>(w)) {
+      texts.push_back({name + " " + push->text(), p.color(QPalette::ButtonText), p.color(QPalette::Button)});
+    } else if (qobject_cast<QAbstractSpinBox*>(w)) {
+      texts.push_back({name, p.color(QPalette::Text), p.color(QPalette::Base)});
+    } else if (auto* list = qobject_cast<QComboBox*>(w)) {
+      texts.push_back({name + " " + list->currentText(), p.color(QPalette::ButtonText), p.color(QPalette::Button)});
+    }
+  }
+  return texts;
+}
 }  // namespace
 
 class ColorSchemesTest : public QObject {
@@ -106,6 +149,8 @@ class ColorSchemesTest : public QObject {
   void customMenu_titleBarHoldsMenu_andGoesBack();
   void customMenu_dragAndDoubleClick();
   void customMenu_captionButtons();
+  void contrast_everyTextReadable_inEveryScheme_data();
+  void contrast_everyTextReadable_inEveryScheme();
 };
 
 void ColorSchemesTest::blue_gridSlots_valueByValue_data() {
@@ -589,5 +634,74 @@ void ColorSchemesTest::customMenu_captionButtons() {
   QTRY_VERIFY(!rig.window->isVisible());
 }
 
+
+void ColorSchemesTest::contrast_everyTextReadable_inEveryScheme_data() {
+  QTest::addColumn<QString>("key");
+  QTest::newRow("Default") << "Scheme0";
+  QTest::newRow("Blue") << "Scheme1";
+  QTest::newRow("New Icons") << "Scheme2";
+}
+
+// Every text against what it is drawn on, at least 4.5:1: the widgets of the window as they are
+// coloured, the texts of the three grids in every colour rule, the title bar on its gradients.
+void ColorSchemesTest::contrast_everyTextReadable_inEveryScheme() {
+  QFETCH(QString, key);
+  WindowRig rig;
+  rig.window->OptionsForm()->MainMenu->setCurrentIndex(1);
+  rig.window->UpdateFormMenu();
+  if (key == "Scheme0") rig.Trigger("Scheme1");
+  rig.Trigger(key);
+  rig.Song().SetChannelSoloExempt(2, true);
+  rig.window->PrepareEditor();
+  QStringList unreadable;
+  const auto check = [&](const QString& what, const QColor& text, const QColor& surface) {
+    const double ratio = ContrastRatio(text, surface);
+    if (ratio < MinimumTextContrast)
+      unreadable << QStringLiteral("%1: %2 on %3 (%4:1)").arg(what, text.name(), surface.name()).arg(ratio, 0, 'f', 2);
+  };
+
+  TCustomTitleBar* bar = rig.window->TitleBar();
+  QVERIFY(bar->isVisible());
+  int widgets = 0;
+  for (const ShownText& t : ShownTexts(rig.window.get(), bar)) {
+    check(t.what, t.text, t.surface);
+    ++widgets;
+  }
+  QVERIFY(widgets > 40);
+  // The play counter on and off the beat, and an exempt channel's number.
+  ShowPlayedRow(rig, 4);
+  check("counter on beat", CounterColor(rig), SurfaceOf(rig.Props().PlayCounter));
+  ShowPlayedRow(rig, 5);
+  check("counter off beat", CounterColor(rig), SurfaceOf(rig.Props().PlayCounter));
+  check("exempt number", LabelColor(rig, 2), SurfaceOf(rig.window->Toggles()->Label(2)));
+
+  // The title bar: the menu captions on the gradient where the letters stand, the title below.
+  const ColorScheme scheme = ColorScheme::Of(rig.window->Scheme(), QApplication::palette());
+  for (const QColor& surface : scheme.MenuTextSurfaces()) {
+    check("menu caption", bar->Caption->palette().color(QPalette::WindowText), surface);
+    check("menu bar", bar->MenuBar()->palette().color(QPalette::ButtonText), surface);
+  }
+  for (const QColor& surface : {bar->TitleTop(), bar->TitleBottom()})
+    check("title", bar->TitleLabel->palette().color(QPalette::WindowText), surface);
+  for (const SchemeText& t : scheme.Texts()) check(QString::fromLatin1(t.what), t.text, t.surface);
+
+  // The grids: every colour rule's text on its fill.
+  using C = TMyGrid2Colors;
+  const std::pair<int, int> rules[] = {
+      {C::FocusedFontColor, C::FocusedColor}, {C::SelectionFontColor, C::SelectionColor},
+      {C::FixedFontColor, C::FixedColor}, {C::FixedSelectionFontColor, C::FixedSelectionColor},
+      {C::FixedActiveFontColor, C::FixedActiveColor}, {C::LoopedFixedFontColor, C::LoopedFixedColor},
+      {C::CellFontColor, C::CellColor}, {C::CellFontColor, C::CellColor3},
+      {C::CellFontColor2, C::CellColor2}, {C::CellFontColor2, C::CellColor4}};
+  const std::pair<const char*, TMyGrid2*> grids[] = {
+      {"pattern grid", &rig.G1()}, {"order grid", rig.window->Frame()->Grid2()}, {"template grid", rig.window->AddFrame()->Grid}};
+  for (const auto& [name, grid] : grids)
+    for (const auto& [font, fill] : rules)
+      check(QStringLiteral("%1 slot %2 on %3").arg(QLatin1String(name)).arg(font).arg(fill), grid->TextColor(font, fill),
+            grid->Colors()[fill]);
+  QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QLatin1Char('\n'))));
+}
+
 QTEST_MAIN(ColorSchemesTest)
 #include "color_schemes_test.moc"
+
