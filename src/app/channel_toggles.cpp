@@ -60,6 +60,7 @@ void TChannelToggles::AddTrackLabel() {
   Paint(toggle);
   placed_ = -1;
   Relayout();
+  if (index == current_) SetCurrent(index);
 }
 
 void TChannelToggles::RemoveTrackLabel() {
@@ -173,6 +174,20 @@ void TChannelToggles::SetExempt(int channel, bool exempt) {
   Toggle& t = toggles_[size_t(channel)];
   t.exempt = exempt;
   Fill(t.label, QPalette::WindowText, exempt ? exempt_ : colors_[3]);
+}
+
+void TChannelToggles::SetCurrent(int channel) {
+  const int previous = current_;
+  current_ = channel;
+  for (int c : {previous, channel}) {
+    if (c < 0 || c >= Count()) continue;
+    QLabel* label = toggles_[size_t(c)].label;
+    QFont font = label->font();
+    font.setBold(c == current_);
+    font.setUnderline(c == current_);
+    label->setFont(font);
+    Place(c);
+  }
 }
 
 void TChannelToggles::ChannelDraw(int channel, int state, bool on) {

@@ -40,6 +40,9 @@ class TChannelToggles : public QWidget {
   int ColorIndex(int channel) const;
   // The number in red while the channel is solo exempt, else in colour 3.
   void SetExempt(int channel, bool exempt);
+  // The channel the editor's cursor is on: its number bold and underlined.
+  void SetCurrent(int channel);
+  int Current() const { return current_; }
   // The playback colour: on channels take colour 1 for state 0 and colour 2 for state 1.
   void ChannelDraw(int channel, int state, bool on);
 
@@ -80,6 +83,7 @@ class TChannelToggles : public QWidget {
   Colors colors_;
   QColor exempt_;
   int size_ = 24;
+  int current_ = -1;
   int perRow_ = 1;    // toggles per line
   int placed_ = -1;   // the count the lines were last laid out for
   QSize full_;

@@ -209,18 +209,24 @@ void TMainForm::Status(const std::string& text, int panel) {
   ChangeStatus(shown, panel);
 }
 
+// A message box never stands beside the loading window: a failed load has ended its loading.
 void TMainForm::Message(const std::string& text) {
   const QString shown = QString::fromStdString(text);
   if (QThread::currentThread() != thread()) {
-    QMetaObject::invokeMethod(this, [this, shown] { dialogs_->Message(this, shown); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, shown] {
+      loading_->hide();
+      dialogs_->Message(this, shown);
+    }, Qt::QueuedConnection);
     return;
   }
+  loading_->hide();
   dialogs_->Message(this, shown);
 }
 
 // The core's questions are confirmations: "Disable warnings" answers them.
 bool TMainForm::Question(const std::string& text) {
   if (QThread::currentThread() != thread()) return false;
+  loading_->hide();
   return WarningConfirmed(QString::fromStdString(text));
 }
 

@@ -23,6 +23,7 @@
 #include "song/reporter.h"
 
 class QFont;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -314,6 +315,9 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
 
   // main_window_keys.cpp: keys the window takes before the focused control.
   bool WindowKey(int key, Qt::KeyboardModifiers modifiers);
+  bool ListKey(QWidget* widget, const QKeyEvent* key);
+  void FocusEditor();  // the keys back to the editor's active grid
+  void OpenFirstMenu();
 
   std::unique_ptr<UserDialogs> ownDialogs_;
   UserDialogs* dialogs_;

@@ -38,9 +38,10 @@ QMenu* Sub(QMenu* menu, const QString& caption, int flags = 0) {
 }  // namespace
 
 MainCommands::MainCommands(QMainWindow* window) : QObject(window), window_(window) {
-  QMenuBar* bar = window->menuBar();
-  for (const char* caption : {"File", "View", "Edit", "Track", "Channel", "Pattern", "Options", "Help"})
-    TopMenus << bar->addMenu(QString::fromLatin1(caption));
+  MenuBar = window->menuBar();
+  // Alt + the underlined letter opens each menu: eight different letters.
+  for (const char* caption : {"&File", "&View", "&Edit", "&Track", "&Channel", "&Pattern", "&Options", "&Help"})
+    TopMenus << MenuBar->addMenu(QString::fromLatin1(caption));
   BuildFile(TopMenus[0]);
   BuildView(TopMenus[1]);
   BuildEdit(TopMenus[2]);

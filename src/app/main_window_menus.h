@@ -12,6 +12,7 @@ class QAction;
 class QActionGroup;
 class QMainWindow;
 class QMenu;
+class QMenuBar;
 class QToolBar;
 
 namespace varnel {
@@ -36,6 +37,9 @@ class MainCommands : public QObject {
   const QHash<QString, QAction*>& All() const { return actions_; }
 
   QList<QMenu*> TopMenus;  // File, View, Edit, Track, Channel, Pattern, Options, Help
+  // The menu bar, also while the custom title bar holds it (QMainWindow::menuBar would then make a
+  // new one).
+  QMenuBar* MenuBar = nullptr;
   QMenu* OutDeviceMenu = nullptr;
   QMenu* InDeviceMenu = nullptr;
   QActionGroup* OutDevices = nullptr;

@@ -12,6 +12,7 @@
 #include "editing/pattern_shape.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
+#include "midi/midi_devices.h"
 #include "midi/playback.h"
 #include "song/song.h"
 #include "windows/piano_form.h"
@@ -48,18 +49,24 @@ void TMainForm::PianoKey(int note, bool down) {
     piano_->ReleaseKey(note);
 }
 
-// The notes of the cursor channel's note tracks on the row: the row being played while the song
-// plays (the cursor row only follows it with "Follow note"), else the cursor row.
+// While the song plays: the notes sounding on the cursor channel's MIDI channel, whatever pattern
+// is on screen (song mode plays the order's patterns) and however long ago they started. Stopped:
+// the notes of the cursor channel's note tracks on the cursor row.
 void TMainForm::ShowRowOnPiano() {
   if (!piano_->isVisible()) return;
   piano_->ReleaseAllKeys();
+  const int shift = 12 * piano_->PianoBaseOctave() - 12 * song_->Octave;
+  if (player_->Playing()) {
+    const std::bitset<128> sounding = devices_->NotesSounding(song_->GetMidiChannel(currentChannel_));
+    for (int note = 0; note < 128; ++note)
+      if (sounding.test(size_t(note))) piano_->PressKey(note + shift);
+    return;
+  }
   const TMyGrid2* grid = frame_->Grid1();
   const int track = grid->Col() - 1;
   if (track < 0 || track >= song_->TracksCount()) return;
-  const int row = player_->Playing() ? int(song_->LastPlayedRow) : grid->Row() - 1;
-  const int shift = 12 * piano_->PianoBaseOctave() - 12 * song_->Octave;
   for (const int t : NoteTracksOfChannel(*song_, song_->GetTrackChannel(track))) {
-    const int note = song_->GetCellData(t, row);
+    const int note = song_->GetCellData(t, grid->Row() - 1);
     if (note >= 0 && note <= 127) piano_->PressKey(note + shift);
   }
 }

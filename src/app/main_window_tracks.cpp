@@ -237,6 +237,7 @@ void TMainForm::UpdateChannelProps(int channel) {
   channelBarWidget_->ShowChannel(c, m, song_->GetVelocity(c), song_->GetReleaseMode(c) == 255, song_->GetTranspose(c));
   channelBarWidget_->ShowProgram(song_->GetProgram(m));
   midiProps_->ShowChannel(c);
+  toggles_->SetCurrent(c);
   if (song_->FollowSongView) {
     const int pattern = song_->GetOrder(c, song_->PlayingOrder);
     ChangeStatus(pattern < OrderEmpty ? QStringLiteral("Channel: %1, Pattern: %2").arg(c + 1).arg(pattern)

@@ -83,7 +83,8 @@ bool RunFontForm(QWidget* parent, UserDialogs& dialogs, QFont& font, QColor& col
   auto* layout = new QVBoxLayout(&form);
   auto* chooser = new QFontDialog(font, &form);
   chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-  chooser->setWindowFlags(Qt::Widget);
+  chooser->setWindowFlags(Qt::Widget);  // which hides it: shown again, or the form has no font list
+  chooser->setVisible(true);
   layout->addWidget(chooser);
   auto* colors = new QComboBox(&form);
   for (const auto& [name, rgb] : FontColors) colors->addItem(QString::fromLatin1(name), QColor::fromRgb(QRgb(rgb)));
@@ -118,6 +119,9 @@ void TMainForm::ConnectView() {
   }
   On("Font", &TMainForm::FontClick);
   for (TMyGrid2* grid : {frame_->Grid1(), frame_->Grid2(), addFrame_->Grid}) grid->SetMinimumContrast(MinimumTextContrast);
+  // Return or Escape in a number of the bars or panels: the next key is the editor's again.
+  for (NumberField* field : findChildren<NumberField*>())
+    if (field->window() == this) connect(field, &NumberField::finished, this, &TMainForm::FocusEditor);
   designIconSize_ = commands_->CommonBar->iconSize();
 
   titleBar_ = new TCustomTitleBar(this);

@@ -1,6 +1,11 @@
 #include "app/properties_bar.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QToolTip>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -8,6 +13,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <algorithm>
+
+#include "editor/readable_colors.h"
 
 namespace varnel {
 
@@ -33,14 +40,69 @@ QStringList Numbers(std::initializer_list<int> values) {
 
 }  // namespace
 
+FieldSpinBox::FieldSpinBox(QWidget* parent) : QSpinBox(parent) {
+  // Every keystroke: the spin box's own signals wait for Return.
+  connect(lineEdit(), &QLineEdit::textChanged, this, [this] { ShowRange(); });
+}
+
+bool FieldSpinBox::OutOfRange() const {
+  bool number = false;
+  const int typed = cleanText().toInt(&number);
+  return number && (typed < minimum() || typed > maximum());
+}
+
+// Whole numbers are let through as typed; the range is applied by Return, not by the keys.
+QValidator::State FieldSpinBox::validate(QString& input, int& pos) const {
+  const QValidator::State state = QSpinBox::validate(input, pos);
+  if (state != QValidator::Invalid) return state;
+  static const QRegularExpression number(QStringLiteral("^\\s*-?\\d{1,6}\\s*$"));
+  if (!number.match(input).hasMatch() || (input.trimmed().startsWith(QLatin1Char('-')) && minimum() >= 0)) return state;
+  return QValidator::Intermediate;
+}
+
+void FieldSpinBox::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (OutOfRange()) {
+        // Refused: the typed number stays, marked, with the range beside it.
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTip(), this);
+        event->accept();
+        return;
+      }
+      QSpinBox::keyPressEvent(event);
+      emit finished();
+      return;
+    case Qt::Key_Escape:
+      if (event->modifiers() == Qt::NoModifier) {
+        setValue(value());  // the text again as the value
+        emit finished();
+        event->accept();
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  QSpinBox::keyPressEvent(event);
+}
+
+void FieldSpinBox::ShowRange() {
+  const bool out = OutOfRange();
+  setToolTip(out ? QStringLiteral("%1 to %2 only").arg(minimum()).arg(maximum()) : QString());
+  if (out == shown_) return;
+  shown_ = out;
+  emit outOfRangeChanged(out);
+}
+
 NumberField::NumberField(const QString& label, int minimum, int maximum, int value, QWidget* parent)
     : QWidget(parent),
       label_(new QLabel(label, this)),
-      spin_(new QSpinBox(this)),
+      spin_(new FieldSpinBox(this)),
       button_(new QToolButton(this)),
       menu_(new QMenu(this)) {
   auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(2, 0, 2, 0);
+  layout->setContentsMargins(2, 2, 2, 2);  // room for the refusal's frame
   layout->setSpacing(2);
   layout->addWidget(label_);
   layout->addWidget(spin_);
@@ -57,6 +119,19 @@ NumberField::NumberField(const QString& label, int minimum, int maximum, int val
   connect(spin_, &QSpinBox::valueChanged, this, [this](int v) {
     if (!quiet_) emit changed(v);
   });
+  connect(spin_, &FieldSpinBox::finished, this, &NumberField::finished);
+  connect(spin_, &FieldSpinBox::outOfRangeChanged, this, [this] { update(); });
+}
+
+// The refusal's sign: a red frame around the number, in the margin the layout leaves.
+void NumberField::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!Refusing()) return;
+  QPainter painter(this);
+  const QColor red = Readable(QColor(0xE0, 0, 0), palette().color(backgroundRole()), 3.0);
+  painter.setPen(QPen(red, 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(QRectF(spin_->geometry()).adjusted(-1, -1, 1, 1));
 }
 
 int NumberField::Value() const { return spin_->value(); }

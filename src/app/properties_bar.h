@@ -3,6 +3,7 @@
 // only shows and edits numbers; the main window applies the change rules. UI thread only.
 #pragma once
 
+#include <QSpinBox>
 #include <QStringList>
 #include <QToolBar>
 #include <QWidget>
@@ -10,10 +11,34 @@
 class QComboBox;
 class QLabel;
 class QMenu;
-class QSpinBox;
 class QToolButton;
 
 namespace varnel {
+
+// The number of a NumberField. A number outside the range can be typed in full ("300" in a field
+// of 4..256), so the user sees what was typed; Return refuses it (the field is marked and keeps
+// the text) instead of cutting it to a number that fits. Return with a number in range applies it,
+// Escape brings the field's value back; both then announce `finished`.
+class FieldSpinBox : public QSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit FieldSpinBox(QWidget* parent = nullptr);
+  // The typed text is a number outside the range.
+  bool OutOfRange() const;
+  QValidator::State validate(QString& input, int& pos) const override;
+
+ signals:
+  void finished();
+  void outOfRangeChanged(bool outOfRange);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ShowRange();
+  bool shown_ = false;
+};
 
 // A preset is "value" or "value|label" (the label is shown, the value applied). Two relative
 // presets step by an octave: RelativeDown = current - 12, RelativeUp = current + 12.
@@ -45,15 +70,22 @@ class NumberField : public QWidget {
 
   QSpinBox* SpinBox() const { return spin_; }
   QToolButton* PresetButton() const { return button_; }
+  // A number outside the range is typed: the field shows a red frame until it is mended.
+  bool Refusing() const { return spin_->OutOfRange(); }
 
  signals:
   void changed(int value);
+  // Return or Escape in the number: the keys can go back to where they came from.
+  void finished();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void RebuildMenu();
 
   QLabel* label_;
-  QSpinBox* spin_;
+  FieldSpinBox* spin_;
   QToolButton* button_;
   QMenu* menu_;
   QStringList presets_;

@@ -29,6 +29,54 @@ const char* const TypeLabels[] = {nullptr, "V",   nullptr, nullptr, "Pan", "CVo"
 
 bool HasParameter(int type) { return type == ttControlChange || type == ttNRPN || type == ttRPN; }
 
+// A cell's text starts 3 pixels in (4 in a fixed cell, which loses a pixel to its edge) and keeps
+// 2 pixels from the line at its right.
+constexpr int TextRoom = 6;
+
+int Widest(const std::vector<std::string>& texts, const TextWidthFunction& textWidth) {
+  int widest = 0;
+  for (const std::string& text : texts) widest = std::max(widest, textWidth(text));
+  return widest;
+}
+
+std::vector<std::string> NoteTexts() {
+  std::vector<std::string> texts{" - "};
+  for (int note = 0; note < 128; ++note) {
+    std::string name = NoteNames[note % 12];
+    if (name.size() == 1) name += '-';
+    texts.push_back(name + std::to_string(note / 12));
+  }
+  return texts;
+}
+
+std::vector<std::string> ValueTexts(int last, bool hex) {
+  std::vector<std::string> texts;
+  for (int v = 0; v <= last; ++v) texts.push_back(Padded(v, hex));
+  return texts;
+}
+
+// The widest data text a track of this type can show, measured once per kind for a redraw.
+class DataWidths {
+ public:
+  DataWidths(const TextWidthFunction& textWidth, bool hex) : textWidth_(textWidth), hex_(hex) {}
+  int Of(int type) {
+    if (type == ttNote) return Measured(notes_, [] { return NoteTexts(); });
+    if (type == ttTempo) return Measured(tempos_, [this] { return ValueTexts(254, hex_); });
+    if (type >= ttVelocity && type < ttTempo) return Measured(values_, [this] { return ValueTexts(127, hex_); });
+    return 0;
+  }
+
+ private:
+  template <class Texts>
+  int Measured(int& cached, Texts texts) {
+    if (cached < 0) cached = Widest(texts(), textWidth_);
+    return cached;
+  }
+  const TextWidthFunction& textWidth_;
+  bool hex_;
+  int notes_ = -1, tempos_ = -1, values_ = -1;
+};
+
 }  // namespace
 
 int BaseCellWidth(const TextWidthFunction& textWidth) { return textWidth("C#0") + 10; }
@@ -95,11 +143,20 @@ int PatternTrackWidth(int baseWidth, int trackType, int trackParam, bool hex, co
 
 std::vector<int> PatternColumnWidths(const TVNSong& song, int baseWidth, int format,
                                      const TextWidthFunction& textWidth) {
+  const bool hex = IsHexDisplay(format);
   std::vector<int> widths(size_t(PatternGridColCount(song)));
-  widths[0] = PatternRowNumberWidth(baseWidth, format, PatternGridRowCount(song));
-  for (int t = 0; t < song.TracksCount(); ++t)
+  std::vector<std::string> rowNumbers;
+  for (int row = 0; row <= song.GetLastRow(); ++row) rowNumbers.push_back(RowNumberText(row, format, song.SPD));
+  widths[0] = std::max(PatternRowNumberWidth(baseWidth, format, PatternGridRowCount(song)),
+                       Widest(rowNumbers, textWidth) + TextRoom);
+  // Each column at least as wide as its header and its widest value need ("G-10", "PRG", "n16383").
+  DataWidths data(textWidth, hex);
+  for (int t = 0; t < song.TracksCount(); ++t) {
+    const int type = song.GetTrackType(t);
+    const int text = std::max(textWidth(TrackHeaderText(song, t, hex)), data.Of(type));
     widths[size_t(t) + 1] =
-        PatternTrackWidth(baseWidth, song.GetTrackType(t), song.GetTrackParam(t), IsHexDisplay(format), textWidth);
+        std::max(PatternTrackWidth(baseWidth, type, song.GetTrackParam(t), hex, textWidth), text + TextRoom);
+  }
   return widths;
 }
 

@@ -31,6 +31,8 @@ void TVNFrame::RedrawOrders(int firstChannel, int firstRow) {
     grid->SetRowHeight(r, d->cellHeight);
     for (int c = firstChannel; c < cols; ++c) grid->SetCellText(c, r, Grid2GetText(c, r));
   }
+  // Channels may have come or gone under the cursor: the channel in view follows it.
+  ColChanged(d->activeGrid, -1);
 }
 
 void TVNFrame::RedrawOrder(int channel, int position) {

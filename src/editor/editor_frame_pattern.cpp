@@ -45,6 +45,8 @@ void TVNFrame::RedrawPattern(int firstTrack, int firstRow, bool rebuildColumns) 
     for (int c = firstTrack; c < cols; ++c) grid->SetCellText(c, r, Grid1GetText(c, r));
   }
   ShareColsChannels();
+  // Tracks may have come or gone under the cursor: the channel in view follows it.
+  if (rebuildColumns) ColChanged(d->activeGrid, -1);
 }
 
 void TVNFrame::RedrawData(int track, int row) {

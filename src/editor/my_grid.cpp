@@ -89,6 +89,7 @@ void TMyGrid2::SetColCount(int count) {
   fixedCols_ = std::min(fixedCols_, count - 1);
   ClampState();
   Relayout();
+  KeepCursorShown();
 }
 
 void TMyGrid2::SetRowCount(int count) {
@@ -100,6 +101,7 @@ void TMyGrid2::SetRowCount(int count) {
   fixedRows_ = std::min(fixedRows_, count - 1);
   ClampState();
   Relayout();
+  KeepCursorShown();
 }
 
 void TMyGrid2::SetFixedCols(int count) {

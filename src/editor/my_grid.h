@@ -202,6 +202,7 @@ class TMyGrid2 : public QAbstractScrollArea {
   int MaxLeftCol() const;
   int FirstToShow(const std::vector<int>& sizes, int fixed, int last, int extent) const;
   void ScrollIntoView(int col, int row);
+  void KeepCursorShown();
   void UpdateScrollBars();
   void LayoutBars();
   void PageStep(QScrollBar* bar, int action);

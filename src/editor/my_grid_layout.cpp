@@ -158,8 +158,21 @@ bool TMyGrid2::event(QEvent* event) {
   if (event->type() == QEvent::Resize) {
     layoutValid_ = false;
     UpdateScrollBars();
+    KeepCursorShown();
   }
   return result;
+}
+
+// After the grid shrank (fewer rows, a smaller view) nothing is left scrolled past its last cells,
+// and the cursor's cell is in view.
+void TMyGrid2::KeepCursorShown() {
+  const int top = std::min(topRow_, MaxTopRow()), left = std::min(leftCol_, MaxLeftCol());
+  if (top != topRow_ || left != leftCol_) {
+    topRow_ = top;
+    leftCol_ = left;
+    Relayout();
+  }
+  ScrollIntoView(cursor_.Col, cursor_.Row);
 }
 
 // ---- Shown cells ----

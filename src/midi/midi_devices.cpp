@@ -254,6 +254,13 @@ int MidiDevices::SoundingNoteCount(int channel) const {
   return sounding_.Count(channel);
 }
 
+std::bitset<128> MidiDevices::NotesSounding(int channel) const {
+  std::bitset<128> notes;
+  std::scoped_lock lock(outputMutex_);
+  sounding_.ForEach(channel < 0 || channel > 15 ? 16 : channel, [&](int, int note, MidiTime) { notes.set(size_t(note)); });
+  return notes;
+}
+
 void MidiDevices::SendSystem(uint8_t status, MidiTime when) {
   if (status < 0xF0) return;
   Send(MakeShortMessage(status, 0, 0), when);

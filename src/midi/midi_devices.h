@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <bitset>
 #include <functional>
 #include <map>
 #include <memory>
@@ -106,6 +107,8 @@ class MidiDevices {
   void SendSystem(uint8_t status, MidiTime when = SendNow);
   void SongPositionPointer(int sixteenths, MidiTime when = SendNow);
   int SoundingNoteCount(int channel = -1) const;
+  // The notes sounding on MIDI channel 0..15 (started by Varnel and not yet ended); any thread.
+  std::bitset<128> NotesSounding(int channel) const;
 
  private:
   void Send(const ShortMessage& message, MidiTime when);

@@ -94,12 +94,36 @@ TEST(ColumnWidths, TrackColumns_ByType) {
 TEST_F(GridText, PatternColumnWidths_OneEntryPerGridColumn) {
   ASSERT_TRUE(song.AddTrack(0, ttNRPN, 0x163, -1));
   ASSERT_TRUE(song.AddTrack(1, ttTempo, -1, -1));
-  EXPECT_EQ(PatternColumnWidths(song, W, RowNumbersDecimal, Width), (std::vector<int>{W - 8, W, 40, W - 4, W, W}));
-  EXPECT_EQ(PatternColumnWidths(song, W, RowNumbersHex, Width), (std::vector<int>{W - 8, W, 40, W - 11, W, W}));
+  // Note columns hold "C#10" (32 + 6 pixels of inset), the hex tempo column its header "Tmp".
+  EXPECT_EQ(PatternColumnWidths(song, W, RowNumbersDecimal, Width), (std::vector<int>{W - 8, 38, 40, W - 4, 38, 38}));
+  EXPECT_EQ(PatternColumnWidths(song, W, RowNumbersHex, Width), (std::vector<int>{W - 8, 38, 40, 30, 38, 38}));
   song.SetLastRow(127);
   EXPECT_EQ(PatternColumnWidths(song, W, RowNumbersDecimal, Width)[0], W);
   EXPECT_EQ(PatternGridRowCount(song), 129);
   EXPECT_EQ(PatternGridColCount(song), 6);
+}
+
+// Every text a column can show fits in it with the 3-pixel inset (4 in the fixed column) and 2 to
+// spare: notes up to G-10, every header, every row-number format, in both number modes.
+TEST_F(GridText, PatternColumnWidths_EveryTextFits) {
+  ASSERT_TRUE(song.AddTrack(0, ttProgram, -1, -1));
+  ASSERT_TRUE(song.AddTrack(0, ttRPN, 16383, -1));
+  ASSERT_TRUE(song.AddTrack(0, ttControlChange, 127, -1));
+  ASSERT_TRUE(song.AddTrack(0, ttTempo, -1, -1));
+  song.SetLastRow(255);
+  song.SPD = 16;
+  for (int note = 120; note < 128; ++note) song.SetCellData(0, note, note);
+  for (int format = RowNumbersDecimal; format <= RowNumbersBeatsFrom1; ++format) {
+    song.HexNumbers = IsHexDisplay(format);
+    const std::vector<int> widths = PatternColumnWidths(song, W, format, Width);
+    for (int col = 0; col < PatternGridColCount(song); ++col) {
+      int widest = 0;
+      for (int row = 0; row < PatternGridRowCount(song); ++row)
+        widest = std::max(widest, Width(PatternGridText(song, col, row, format)));
+      EXPECT_GE(widths[size_t(col)], widest + 6) << "format " << format << " column " << col;
+    }
+  }
+  EXPECT_EQ(PatternGridText(song, 1, 128, RowNumbersDecimal), "G-10");
 }
 
 TEST_F(GridText, Headers_NoteVelocityNote_ShowChannelVAndBlank) {

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The real program on a laptop screen, a smaller one and a 1920x1080 screen at 200 %, used with the
+# keyboard alone:
+#   - at 1280x800, 1366x768 and 1920x1080 with QT_SCALE_FACTOR=2, in each colour scheme (New Icons
+#     with the custom main menu), the window and its least size fit the screen, and its least size
+#     is at most 1024x640 logical pixels; a screenshot of each goes to SCREENSHOT_DIR;
+#   - a click into "Add.", a new step and Return: the next note keys write into the grid, that step
+#     apart; "Len." refuses 300 (the pattern keeps its length) and Escape gives the keys back;
+#   - Alt+O opens the Options menu (its "Options..." the dialog), F10 the File menu, Alt+F then X quits.
+#   window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]
+# Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xprop or netpbm tools).
+set -u
+varnel="${1:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
+cli="${2:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
+song_source="${3:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
+shots="${4:-$(dirname "$varnel")/window-fit}"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+for tool in Xvfb xdotool xprop xwd xwdtopnm pnmtopng; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+. "$here/../support/xvfb_session.sh"
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
+  exit 1
+}
+mkdir -p "$shots"
+
+# Settings of this test only: the scheme and the main menu, nothing else stored.
+settings() {
+  mkdir -p "$work/config/Orvalis"
+  printf '[Options]\nDefaultScheme=%s\nMainMenu=%s\n' "$1" "$2" >"$work/config/Orvalis/Varnel.conf"
+}
+
+# start SCALE: the program on the running X server with a fresh copy of the song; sets $window.
+start() {
+  cp "$song_source" "$work/fit.vnl"
+  XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$1" \
+    "$varnel" "$work/fit.vnl" >"$work/varnel.log" 2>&1 &
+  varnel_pid=$!
+  wait_for 30 xdotool search --onlyvisible --name '^Varnel: fit\.vnl$' || fail "no window titled 'Varnel: fit.vnl'"
+  window="$(xdotool search --onlyvisible --name '^Varnel: fit\.vnl$' | head -n 1)"
+  sleep 2  # the layout settles (bars on new lines, the window back on the screen)
+}
+
+stop() {
+  kill "$varnel_pid"
+  wait "$varnel_pid" 2>/dev/null
+  varnel_pid=""
+}
+
+screen() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""; fi
+  rm -f "$work/display"  # the next server's number, not the last one's
+  start_xvfb "$1" || fail "Xvfb did not start at $1"
+}
+
+shot() { xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$1" 2>/dev/null; }
+
+# ---- Every screen, every scheme: the window and its least size fit ----
+for case in 1280x800:1 1366x768:1 1920x1080:2; do
+  size="${case%:*}" scale="${case#*:}"
+  screen_w="${size%x*}" screen_h="${size#*x}"
+  screen "$size"
+  for scheme in 0 1 2; do
+    menu=0; [ "$scheme" = 2 ] && menu=1
+    settings "$scheme" "$menu"
+    start "$scale"
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    least="$(xprop -id "$window" WM_NORMAL_HINTS | sed -n 's/.*minimum size: \([0-9]*\) by \([0-9]*\).*/\1 \2/p')"
+    [ -n "$least" ] || fail "$size x$scale scheme $scheme: no minimum size in WM_NORMAL_HINTS"
+    read -r least_w least_h <<<"$least"
+    echo "$size x$scale scheme $scheme: window ${WIDTH}x$HEIGHT at $X,$Y, least ${least_w}x$least_h"
+    [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le "$screen_w" ] && [ $((Y + HEIGHT)) -le "$screen_h" ] ||
+      fail "$size x$scale scheme $scheme: the window ${WIDTH}x$HEIGHT at $X,$Y leaves the screen"
+    [ "$least_w" -le $((1024 * scale)) ] && [ "$least_h" -le $((640 * scale)) ] ||
+      fail "$size x$scale scheme $scheme: least size ${least_w}x$least_h is more than 1024x640 logical pixels"
+    shot "$shots/fit-${size}-x${scale}-scheme${scheme}.png"
+    stop
+  done
+done
+
+# ---- The keyboard, at 1280x800 in the default scheme ----
+screen 1280x800
+settings 0 0
+start 1
+xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+# The pattern grid's first note cell (row 00, track 1), then "Add." on the properties bar.
+xdotool mousemove 45 193 click 1
+sleep 0.5
+xdotool mousemove 270 77 click 1
+sleep 0.5
+xdotool key --delay 80 ctrl+a 2 Return
+sleep 0.5
+xdotool key --delay 80 q w  # C-5 and D-5 at the song's octave, two rows apart
+sleep 0.5
+# "Len.": 300 is refused (no 30-row pattern); Escape hands the keys back to the grid.
+xdotool mousemove 470 77 click 1
+sleep 0.5
+xdotool key --delay 80 ctrl+a 3 0 0 Return
+sleep 0.5
+shot "$shots/keys-len-refused.png"
+xdotool key --delay 80 Escape e  # E-5 on row 4
+sleep 0.5
+xdotool key ctrl+s
+wait_for 10 bash -c "[ \"\$('$cli' info '$work/fit.vnl' --json --cells | python3 -c 'import json,sys; print(json.load(sys.stdin)[\"cells\"][0][0][0])')\" = 60 ]" ||
+  fail "Ctrl+S did not save the note typed after Return in 'Add.'"
+cells="$("$cli" info "$work/fit.vnl" --json --cells | python3 -c 'import json, sys; print(*json.load(sys.stdin)["cells"][0][0][:6])')"
+case "$cells" in "60 128 62 128 64 128") ;; *) fail "the notes after Return in 'Add.' and Escape in 'Len.' are not on rows 0, 2, 4: $cells" ;; esac
+rows="$("$cli" info "$work/fit.vnl" --json | python3 -c 'import json, sys; print(json.load(sys.stdin)["last_row"][0] + 1)')"
+[ "$rows" = 32 ] || fail "'Len.' took 300 as $rows rows"
+
+# Alt+O opens the Options menu; from its end, Up four times is "Options...", Return opens it.
+xdotool key alt+o
+sleep 0.5
+xdotool key --delay 200 Up Up Up Up Return
+wait_for 10 xdotool search --onlyvisible --name '^Options$' || fail "Alt+O, O did not open the Options dialog"
+xdotool key Escape
+wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Options\$'" || fail "Escape did not close the Options dialog"
+# F10 opens the File menu: its "E&xit" quits (the song is saved, so no question).
+xdotool windowfocus --sync "$window"
+xdotool key F10
+sleep 0.5
+shot "$shots/keys-f10.png"
+xdotool key Escape Escape
+sleep 0.5
+xdotool key alt+f
+sleep 0.5
+xdotool key x
+wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "Alt+F, X did not quit"
+wait "$varnel_pid"
+rc=$?
+varnel_pid=""
+[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+echo "screenshots: $shots"
+echo "PASS"
