@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The README's screenshot: the main window playing the demo song, on a private X server.
+# The README's screenshot: the main window playing the demo song, on a private 1280x800 X server
+# (a common laptop screen: the window fits it whole).
 #   tools/screenshot.sh [BUILD_DIR] [OUT.png]     (defaults: build, docs/screenshot.png)
 # Needs Xvfb, xdotool and the xwd/netpbm tools (./setup.sh installs them).
 set -u
@@ -13,7 +14,8 @@ for tool in Xvfb xdotool xwd xwdtopnm pnmcut pnmtopng; do
 done
 
 . "$root/tests/support/xvfb_session.sh"
-start_xvfb 1440x1000 || { echo "Xvfb did not start" >&2; exit 1; }
+screen_w=1280 screen_h=800
+start_xvfb "${screen_w}x$screen_h" || { echo "Xvfb did not start" >&2; exit 1; }
 
 # Fresh settings and data folders: the window as a first start shows it. /install plays the demo.
 XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb "$varnel" /install >"$work/varnel.log" 2>&1 &
@@ -26,7 +28,7 @@ sleep 12  # into the song: the intro has passed and the groove is playing
 eval "$(xdotool getwindowgeometry --shell "$window")"
 # The part of the window on the screen.
 X=$((X < 0 ? 0 : X)); Y=$((Y < 0 ? 0 : Y))
-WIDTH=$((X + WIDTH > 1440 ? 1440 - X : WIDTH)); HEIGHT=$((Y + HEIGHT > 1000 ? 1000 - Y : HEIGHT))
+WIDTH=$((X + WIDTH > screen_w ? screen_w - X : WIDTH)); HEIGHT=$((Y + HEIGHT > screen_h ? screen_h - Y : HEIGHT))
 mkdir -p "$(dirname "$out")"
 xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left "$X" -top "$Y" -width "$WIDTH" -height "$HEIGHT" |
   pnmtopng >"$out"

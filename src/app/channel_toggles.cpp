@@ -87,7 +87,7 @@ void TChannelToggles::UpdateTrackLabels(int size) {
 // a square with its number.
 void TChannelToggles::Place(int index) {
   const Toggle& t = toggles_[size_t(index)];
-  const int place = index % perRow_, top = index / perRow_ * LineHeight();
+  const int place = index % perRow_, top = index / perRow_ * lineHeight_;
   const PixelRect square = ToggleSquare(size_, place);
   t.square->setGeometry(square.left, square.top + top, square.width, square.height);
   QFont font = t.label->font();
@@ -100,8 +100,11 @@ void TChannelToggles::Place(int index) {
   t.label->move(left, ToggleLabelTop(size_) + top);
 }
 
+// A square with its number under it; the numbers as high as their labels are (a bold current one
+// included).
 int TChannelToggles::LineHeight() const {
-  const int label = QFontMetrics(LabelFont(size_)).height();
+  int label = QFontMetrics(LabelFont(size_)).height();
+  for (const Toggle& t : toggles_) label = std::max(label, t.label->height());
   return std::max(size_, ToggleLabelTop(size_) + label);
 }
 
@@ -124,7 +127,7 @@ void TChannelToggles::UpdateTrackLabelsButton() {
   addButton_->setGeometry(button.left, button.top, button.width, button.height);
   // One line holds every toggle and the button; a narrow bar wraps them into more lines.
   const PixelRect full = AddToSequenceButton(size_, Count());
-  const int height = std::max(button.top + button.height, std::max(lines, 1) * LineHeight());
+  const int height = std::max(button.top + button.height, std::max(lines, 1) * lineHeight_);
   full_ = QSize(full.Right(), height);
   setMinimumSize(std::min(full_.width(), AddToSequenceButton(size_, 4).Right()), height);
   setMaximumSize(full_.width(), height);
@@ -142,7 +145,9 @@ void TChannelToggles::Relayout() {
   if (perRow == perRow_ && placed_ == Count()) return;
   perRow_ = perRow;
   placed_ = Count();
-  for (int i = 0; i < Count(); ++i) Place(i);
+  for (int i = 0; i < Count(); ++i) Place(i);  // the labels take their sizes here
+  lineHeight_ = LineHeight();
+  for (int i = perRow_; i < Count(); ++i) Place(i);  // the lines below by the labels' height
   UpdateTrackLabelsButton();
 }
 

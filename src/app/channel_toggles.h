@@ -85,6 +85,7 @@ class TChannelToggles : public QWidget {
   int size_ = 24;
   int current_ = -1;
   int perRow_ = 1;    // toggles per line
+  int lineHeight_ = 0;
   int placed_ = -1;   // the count the lines were last laid out for
   QSize full_;
 };

@@ -9,6 +9,7 @@
 #include "app/main_window_menus.h"
 #include "app/options_dialog.h"
 #include "app/settings.h"
+#include "app/window_place.h"
 #include "editing/pattern_shape.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -85,7 +86,8 @@ void TMainForm::GetPianoSettings(Settings& s) {
     const auto width = s.Read(S::PianoFormWidth), height = s.Read(S::PianoFormHeight);
     if (left && top && width && height) {
       const QRect bounds(*left, *top, std::clamp(*width, 1, 32767), std::clamp(*height, 1, 32767));
-      if (*width > 0 && *height > 0 && OnSomeScreen(bounds)) piano_->SetFloatingGeometry(bounds);
+      if (const QRect area = AvailableAreaFor(bounds); *width > 0 && *height > 0 && !area.isEmpty())
+        piano_->SetFloatingGeometry(OnScreenBounds(bounds, area, piano_->minimumSizeHint()));
     }
   }
   piano_->SetDockedOption(docked);
@@ -100,7 +102,8 @@ void TMainForm::GetPianoSettings(Settings& s) {
   const auto top = s.Read(S::PianoTop), left = s.Read(S::PianoLeft);
   if (!docked && top && left) {
     const QRect moved(QPoint(*left, *top), piano_->size());
-    if (OnSomeScreen(moved)) piano_->setGeometry(moved);
+    if (const QRect area = AvailableAreaFor(moved); !area.isEmpty())
+      piano_->setGeometry(OnScreenBounds(moved, area, piano_->minimumSizeHint()));
   }
 }
 

@@ -21,6 +21,7 @@
 #include "app/properties_bar.h"
 #include "app/settings.h"
 #include "app/user_dialogs.h"
+#include "app/window_place.h"
 #include "devices/system_midi_backend.h"
 #include "editor/editor_frame.h"
 #include "editor/my_grid.h"
@@ -102,13 +103,15 @@ void TMainForm::ApplyOptions() {
 void TMainForm::GetSettings() {
   Settings s;
 
-  // "Main": a place on none of the screens (a monitor that is gone) keeps the work area.
+  // "Main": a place on none of the screens (a monitor that is gone) keeps the work area; a place
+  // partly off the screen (a smaller screen, a higher scale) comes back onto the screen's work area.
   const auto left = s.Read(S::Left), top = s.Read(S::Top), width = s.Read(S::Width), height = s.Read(S::Height);
   const QRect wanted(left.value_or(x()), top.value_or(y()), std::clamp(width.value_or(this->width()), 100, 32767),
                      std::clamp(height.value_or(this->height()), 100, 32767));
-  if (OnSomeScreen(wanted)) {
-    if (left || top) move(wanted.topLeft());
-    if (width || height) resize(wanted.size());
+  if (const QRect area = AvailableAreaFor(wanted); !area.isEmpty()) {
+    const QRect fitted = OnScreenBounds(wanted, area, minimumSizeHint());
+    if (left || top) move(fitted.topLeft());  // the frame's place, as it was stored
+    if (width || height) resize(fitted.size());
   }
   if (s.Read(S::Maximized, false)) setWindowState(windowState() | Qt::WindowMaximized);
 

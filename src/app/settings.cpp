@@ -1,8 +1,6 @@
 #include "app/settings.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
@@ -141,12 +139,6 @@ void Settings::SetToolbars(const std::vector<Band>& bands) {
     store_->setValue(prefix + QStringLiteral("Width"), bands[i].width);
   }
   store_->endGroup();
-}
-
-bool OnSomeScreen(const QRect& bounds) {
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(bounds)) return true;
-  return false;
 }
 
 }  // namespace varnel

@@ -10,7 +10,6 @@
 #include <optional>
 #include <vector>
 
-class QRect;
 class QSettings;
 
 namespace varnel {
@@ -153,8 +152,5 @@ class Settings {
  private:
   std::unique_ptr<QSettings> store_;
 };
-
-// A stored window place is used only when some screen still shows part of it (a monitor may be gone).
-bool OnSomeScreen(const QRect& bounds);
 
 }  // namespace varnel

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 
 #include "editing/editor_keys.h"
@@ -41,6 +42,17 @@ constexpr ZoomLevel Zooms[TPianoForm::ZoomCount] = {
     {"200%", "Label11", K * 2, P * 2, 0},
 };
 
+// As high as the keys with their labels and the scroll bar (a plain scroll area keeps the first
+// size its widget had); as wide as a scroll area wants.
+class KeysScrollArea : public QScrollArea {
+ public:
+  QSize sizeHint() const override {
+    QSize hint = QScrollArea::sizeHint();
+    if (widget()) hint.setHeight(widget()->height() + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth());
+    return hint;
+  }
+};
+
 KeyboardMode ModeOf(TVNFrame& frame) {
   return frame.Options().keyboardMode == 1 ? KeyboardFourOctaves : KeyboardTwoOctaves;
 }
@@ -58,7 +70,7 @@ TPianoForm::TPianoForm(TVNSong& song, TVNFrame& frame, QMainWindow& host)
   connect(keys_, &TPianoKeys::keyMouseDown, this, &TPianoForm::KeyMouseDown);
   connect(keys_, &TPianoKeys::keyMouseUp, this, &TPianoForm::KeyMouseUp);
 
-  scroll_ = new QScrollArea;
+  scroll_ = new KeysScrollArea;
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidget(keys_);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -180,7 +192,11 @@ void TPianoForm::FitHeight() {
     if (const QScreen* screen = this->screen()) height = std::min(height, screen->availableGeometry().height());
     resize(width(), height);
   } else if (host_.dockWidgetArea(this) != Qt::NoDockWidgetArea) {
-    host_.resizeDocks({this}, {sizeHint().height()}, Qt::Vertical);
+    // Once the dock area has taken the new limits: it sizes by what it knew before they settle.
+    QTimer::singleShot(0, this, [this] {
+      if (!isFloating() && host_.dockWidgetArea(this) != Qt::NoDockWidgetArea)
+        host_.resizeDocks({this}, {sizeHint().height()}, Qt::Vertical);
+    });
   }
 }
 

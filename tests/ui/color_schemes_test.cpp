@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontDialog>
+#include <QListView>
 #include <QPushButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -149,6 +151,7 @@ class ColorSchemesTest : public QObject {
   void blue_chosenTwice_secondChoiceChangesNothing();
   void font_redChosen_notesRed_defaultRestoresSchemeFont();
   void font_cancelled_changesNothing();
+  void font_dialog_listsTheFonts();
   void settings_storedFontWinsOverStoredScheme();
   void settings_plainFontUnderBoldScheme_staysPlainAfterRestart();
   void settings_unknownScheme_staysDefaultAndIsWrittenAsDefault();
@@ -397,6 +400,26 @@ void ColorSchemesTest::font_cancelled_changesNothing() {
   QCOMPARE(rig.dialogs.confirmations, asked + 1);
   QCOMPARE(rig.G1().font(), font);
   QCOMPARE(rig.G1().Colors(), colors);
+}
+
+// "Font..." without a test's chooser: the program's own form, whose font list shows the families.
+void ColorSchemesTest::font_dialog_listsTheFonts() {
+  WindowRig rig;
+  bool shown = false;
+  int families = 0;
+  rig.dialogs.confirm = false;
+  rig.dialogs.onConfirm = [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* chooser = top->findChild<QFontDialog*>();
+      if (!chooser || top->windowTitle() != QLatin1String("Font")) continue;
+      shown = chooser->isVisibleTo(top);
+      for (QListView* list : chooser->findChildren<QListView*>())
+        if (list->model()) families = std::max(families, list->model()->rowCount());
+    }
+  };
+  rig.Trigger("Font");
+  QVERIFY(shown);
+  QVERIFY(families > 0);
 }
 
 void ColorSchemesTest::settings_storedFontWinsOverStoredScheme() {

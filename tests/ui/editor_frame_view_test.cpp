@@ -11,6 +11,15 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+// The widest text of a grid column, with the cell's text inset (3 pixels, one more in a fixed
+// cell) and 2 to spare: what the column needs beyond its described width.
+int Needed(TMyGrid2& grid, int col) {
+  int widest = 0;
+  for (int row = 0; row < grid.RowCount(); ++row)
+    widest = std::max(widest, QFontMetrics(grid.font()).horizontalAdvance(grid.CellText(col, row)));
+  return widest + 6;
+}
+
 void MiddleClick(TMyGrid2& grid, int col, int row) {
   QTest::mouseClick(grid.viewport(), Qt::MiddleButton, {}, grid.CellRect(col, row).center());
 }
@@ -60,7 +69,8 @@ void EditorFrameViewTest::widths_rowNumberColumn_followFormatAndLength() {
   rig.frame->Options().rowNumberFormat = format;
   rig.frame->RedrawPattern(0, 0, true);
   QCOMPARE(rig.G1().RowCount(), rows + 1);
-  QCOMPARE(rig.G1().ColWidth(0), width);
+  // The described width, or more where the texts need it ("0 0 0" in a 15-pixel font).
+  QCOMPARE(rig.G1().ColWidth(0), std::max(width, Needed(rig.G1(), 0)));
   QCOMPARE(rig.G1().RowHeight(rows), 17);
 }
 
@@ -71,16 +81,20 @@ void EditorFrameViewTest::widths_trackColumns_byTypeAndDisplay() {
   QVERIFY(rig.song.AddTrack(2, ttNRPN, 0x163, -1));
   rig.Refresh();
   const int nrpn = QFontMetrics(rig.G1().font()).horizontalAdvance(QStringLiteral("c355")) + 8;
+  // Note columns hold every note up to "G-10" ("C#10" is the widest), whatever the cells hold now.
+  const int notes = std::max(40, QFontMetrics(rig.G1().font()).horizontalAdvance(QStringLiteral("C#10")) + 6);
   QCOMPARE(rig.G1().ColCount(), 6);
-  QCOMPARE(rig.G1().ColWidth(1), 40);
+  QCOMPARE(rig.G1().ColWidth(1), notes);
   QCOMPARE(rig.G1().ColWidth(2), 36);
   QCOMPARE(rig.G1().ColWidth(3), 36);
   QCOMPARE(rig.G1().ColWidth(4), std::max(40, nrpn));
-  QCOMPARE(rig.G1().ColWidth(5), 40);
+  QCOMPARE(rig.G1().ColWidth(5), notes);
+  // In hex the value columns are narrower, but never narrower than their headers ("V", "Tmp").
   rig.frame->Options().rowNumberFormat = 1;
   rig.Refresh();
   QCOMPARE(rig.G1().ColWidth(2), 29);
-  QCOMPARE(rig.G1().ColWidth(3), 29);
+  QCOMPARE(rig.G1().ColWidth(3), std::max(29, Needed(rig.G1(), 3)));
+  QVERIFY(rig.G1().ColWidth(3) >= QFontMetrics(rig.G1().font()).horizontalAdvance(QStringLiteral("Tmp")) + 6);
   QCOMPARE(rig.G2().ColWidth(0), 32);
   QCOMPARE(rig.G2().ColWidth(1), 40);
 }

@@ -25,7 +25,10 @@ namespace varnel::test {
 
 class RecordingDialogs final : public UserDialogs {
  public:
-  void Message(QWidget*, const QString& text) override { messages << text; }
+  void Message(QWidget*, const QString& text) override {
+    messages << text;
+    if (onMessage) onMessage(text);
+  }
   bool Question(QWidget*, const QString& text) override {
     questions << text;
     return answer;
@@ -50,6 +53,7 @@ class RecordingDialogs final : public UserDialogs {
   // The program's own modal dialogs are confirmed unseen, unless a test says otherwise.
   bool Confirm(const std::function<bool()>&) override {
     ++confirmations;
+    if (onConfirm) onConfirm();
     return confirm;
   }
 
@@ -60,6 +64,8 @@ class RecordingDialogs final : public UserDialogs {
   bool confirm = true;
   int confirmations = 0;
   std::function<void()> whileOpening;  // runs while the Open dialog would be up
+  std::function<void(const QString&)> onMessage;  // as each message is shown
+  std::function<void()> onConfirm;                // while one of the program's dialogs would be open
 };
 
 struct WindowRig {

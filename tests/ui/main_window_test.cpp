@@ -1,21 +1,39 @@
 // The main window: start-up and the command line, the title, play and stop, the play counter and
-// the coalesced play-position event, the window-level keys, the properties bar rules, closing.
+// the coalesced play-position event, the window-level keys, the properties bar rules, closing, how
+// small the window can be with every panel shown, and the keyboard reaching menus and fields.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
-#include <QScreen>
+#include <QLayout>
+#include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QThread>
+#include <QToolBar>
+#include <QToolButton>
 
+#include "app/channel_toggles.h"
 #include "app/loading_window.h"
 #include "app/main_window_keys.h"
+#include "app/main_window_menus.h"
+#include "app/midi_props_frame.h"
+#include "app/options_dialog.h"
 #include "app/play_display.h"
+#include "app/template_frame.h"
 #include "main_window_rig.h"
+#include "windows/piano_form.h"
 
 using namespace varnel;
 using varnel::test::WindowRig;
@@ -54,8 +72,14 @@ class MainWindowTest : public QObject {
   void quit_modified_offersToSave();
   void quit_afterBpmChange_asks_newAfterNewDoesNot();
   void quit_refused_playDisplayStillUpdates();
-  void statusBar_panels_followWindowWidth();
+  void statusBar_panels_fitTheirTexts();
   void loadingWindow_showCaption_centredOnScreen();
+  void loadingWindow_hiddenBeforeErrorMessage();
+  void fit_allPanelsShown_leastSizeWithin1024x640_data();
+  void fit_allPanelsShown_leastSizeWithin1024x640();
+  void keys_returnInAddField_nextNoteGoesToGrid();
+  void keys_lengthOutOfRange_refusedEscapeGivesKeysBack();
+  void keys_accessLettersAndF10_openMenus();
 };
 
 void MainWindowTest::start_noArgument_emptySongUnmodified() {
@@ -475,15 +499,23 @@ void MainWindowTest::quit_refused_playDisplayStillUpdates() {
   QCOMPARE(rig.Props().PlayCounter->text(), QStringLiteral("00 01"));
 }
 
-void MainWindowTest::statusBar_panels_followWindowWidth() {
+// Panel 0 takes the width panel 1 leaves; panel 1 is as wide as "Octave 10" needs. A long message
+// never widens the window.
+void MainWindowTest::statusBar_panels_fitTheirTexts() {
   WindowRig rig;
   rig.window->resize(900, 600);
-  QTRY_COMPARE(rig.window->findChild<QLabel*>("StatusPanel0")->width(), 800);
-  QCOMPARE(rig.window->findChild<QLabel*>("StatusPanel1")->width(), 50);
+  auto* panel0 = rig.window->findChild<QLabel*>("StatusPanel0");
+  auto* panel1 = rig.window->findChild<QLabel*>("StatusPanel1");
+  QTRY_VERIFY(panel0->width() > 600);
+  QVERIFY(panel1->width() >= panel1->fontMetrics().horizontalAdvance(QStringLiteral("Octave 10")));
   rig.window->ChangeStatus("hello", 0);
   rig.window->ChangeStatus("Octave 2", 1);
   QCOMPARE(rig.window->StatusText(0), QStringLiteral("hello"));
   QCOMPARE(rig.window->StatusText(1), QStringLiteral("Octave 2"));
+  const QSize least = rig.window->minimumSize();
+  rig.window->ChangeStatus(QString(400, QLatin1Char('W')), 0);
+  QCoreApplication::processEvents();
+  QCOMPARE(rig.window->minimumSize(), least);
 }
 
 void MainWindowTest::loadingWindow_showCaption_centredOnScreen() {
@@ -494,6 +526,162 @@ void MainWindowTest::loadingWindow_showCaption_centredOnScreen() {
   const QRect screen = loading.screen()->geometry();
   QCOMPARE(loading.x(), screen.left() + (screen.width() - loading.width()) / 2);
   QCOMPARE(loading.y(), screen.top() + (screen.height() - loading.height()) / 2);
+}
+
+// A song that cannot be read: the loading window has gone before the message about it shows.
+void MainWindowTest::loadingWindow_hiddenBeforeErrorMessage() {
+  WindowRig rig;
+  const QString path = QDir(rig.settings.path()).filePath(QStringLiteral("damaged.vnl"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("VnlMd005\x01\x00");  // the magic, then the file ends
+  file.close();
+  QStringList shownWithLoading;
+  rig.dialogs.onMessage = [&](const QString& text) {
+    if (rig.window->LoadingWindow()->isVisible()) shownWithLoading << text;
+  };
+  rig.dialogs.openName = path;
+  rig.Trigger("Open");
+  QVERIFY(!rig.dialogs.messages.isEmpty());
+  QVERIFY2(shownWithLoading.isEmpty(), qPrintable(shownWithLoading.join(QLatin1Char('|'))));
+  QVERIFY(!rig.window->LoadingWindow()->isVisible());
+}
+
+void MainWindowTest::fit_allPanelsShown_leastSizeWithin1024x640_data() {
+  QTest::addColumn<QString>("scheme");
+  QTest::newRow("Default") << "Scheme0";
+  QTest::newRow("Blue") << "Scheme1";
+  QTest::newRow("New Icons") << "Scheme2";
+}
+
+// With every bar and panel shown and the piano at its largest zoom, the window can be as small as
+// 1024x640 (it goes smaller still); at its least size every panel lies inside it, the channel
+// properties scroll instead of squeezing their controls together, and every channel toggle shows.
+void MainWindowTest::fit_allPanelsShown_leastSizeWithin1024x640() {
+  QFETCH(QString, scheme);
+  WindowRig rig;
+  if (!rig.window->Action(scheme)->isChecked()) rig.Trigger(scheme);
+  for (const char* shown : {"AddTemplate", "ChannelPropsPanel", "Piano"}) QVERIFY2(rig.window->Action(shown)->isChecked(), shown);
+  rig.window->Piano()->SetZoom(4);
+  QCoreApplication::processEvents();
+  rig.window->layout()->activate();
+  const QSize least = rig.window->minimumSize();
+  QVERIFY2(least.width() <= 1024 && least.height() <= 640, qPrintable(QStringLiteral("%1x%2").arg(least.width()).arg(least.height())));
+  rig.window->resize(least);
+  QTRY_COMPARE(rig.window->size(), least);
+  QCoreApplication::processEvents();
+
+  QWidget* window = rig.window.get();
+  const auto placed = [window](QWidget* w) { return QRect(w->mapTo(window, QPoint(0, 0)), w->size()); };
+  QList<QWidget*> panels{rig.window->MidiProps(), rig.window->AddFrame(), rig.window->Piano(), rig.window->Frame(),
+                         rig.window->statusBar(), rig.window->Toggles()};
+  for (QToolBar* bar : window->findChildren<QToolBar*>()) panels << bar;
+  for (QWidget* panel : panels) {
+    QVERIFY2(panel->isVisible() && panel->height() > 0 && panel->width() > 0, panel->metaObject()->className());
+    QVERIFY2(window->rect().contains(placed(panel)), qPrintable(panel->objectName()));
+  }
+  // The channel properties: the controls keep their size and scroll.
+  TMIDIPropsFrame* props = rig.window->MidiProps();
+  QVERIFY(props->Body->verticalScrollBar()->maximum() > 0);
+  const QList<QGroupBox*> groups = props->findChildren<QGroupBox*>();
+  for (QGroupBox* a : groups) {
+    QVERIFY(a->height() >= a->minimumSizeHint().height());
+    for (QGroupBox* b : groups) QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
+  }
+  // Every toggle and the "=>" button inside the toggles bar.
+  TChannelToggles* toggles = rig.window->Toggles();
+  for (int c = 0; c < toggles->Count(); ++c) QVERIFY(toggles->rect().contains(toggles->Square(c)->geometry()));
+  QVERIFY(toggles->rect().contains(toggles->AddButton()->geometry()));
+}
+
+// Return in "Add." takes the step and gives the keys back: the next note key writes into the grid
+// and the cursor moves by the new step. Escape drops what was typed.
+void MainWindowTest::keys_returnInAddField_nextNoteGoesToGrid() {
+  WindowRig rig;
+  rig.G1().setFocus();
+  rig.G1().SetCol(1);
+  rig.G1().SetRow(1);
+  QSpinBox* add = rig.Props().Add->SpinBox();
+  add->setFocus();
+  QTRY_VERIFY(add->hasFocus());
+  add->selectAll();
+  QTest::keyClicks(add, QStringLiteral("3"));
+  QTest::keyClick(add, Qt::Key_Return);
+  QCOMPARE(int(rig.Song().GridAdd), 3);
+  QTRY_VERIFY(rig.G1().hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q);
+  QVERIFY(rig.Song().GetCellData(0, 0) < 128);
+  QCOMPARE(rig.G1().Row(), 4);
+
+  add->setFocus();
+  QTRY_VERIFY(add->hasFocus());
+  add->selectAll();
+  QTest::keyClicks(add, QStringLiteral("9"));
+  QTest::keyClick(add, Qt::Key_Escape);
+  QCOMPARE(add->text(), QStringLiteral("3"));
+  QCOMPARE(int(rig.Song().GridAdd), 3);
+  QTRY_VERIFY(rig.G1().hasFocus());
+}
+
+// "Len." 300: the field keeps the text, marked, and the pattern its length (never 30 rows); Escape
+// brings the length back and the keys to the grid. A length in range applies.
+void MainWindowTest::keys_lengthOutOfRange_refusedEscapeGivesKeysBack() {
+  WindowRig rig;
+  NumberField* len = rig.Props().Len;
+  const int rows = rig.Song().GetLastRow() + 1;
+  QSpinBox* spin = len->SpinBox();
+  spin->setFocus();
+  QTRY_VERIFY(spin->hasFocus());
+  spin->selectAll();
+  QTest::keyClicks(spin, QStringLiteral("300"));
+  QCOMPARE(spin->cleanText(), QStringLiteral("300"));
+  QVERIFY(len->Refusing());
+  QTest::keyClick(spin, Qt::Key_Return);
+  QCOMPARE(rig.Song().GetLastRow() + 1, rows);
+  QCOMPARE(spin->cleanText(), QStringLiteral("300"));
+  QVERIFY(spin->hasFocus());
+  QVERIFY(spin->toolTip().contains(QStringLiteral("256")));
+  QTest::keyClick(spin, Qt::Key_Escape);
+  QVERIFY(!len->Refusing());
+  QCOMPARE(spin->cleanText(), QString::number(rows));
+  QTRY_VERIFY(rig.G1().hasFocus());
+
+  spin->setFocus();
+  QTRY_VERIFY(spin->hasFocus());
+  spin->selectAll();
+  QTest::keyClicks(spin, QStringLiteral("48"));
+  QTest::keyClick(spin, Qt::Key_Return);
+  QCOMPARE(rig.Song().GetLastRow() + 1, 48);
+  QTRY_VERIFY(rig.G1().hasFocus());
+}
+
+// Each top menu has its own access letter; F10 opens the first menu, also from the custom title bar.
+void MainWindowTest::keys_accessLettersAndF10_openMenus() {
+  WindowRig rig;
+  QStringList titles;
+  QSet<QChar> letters;
+  for (QMenu* menu : rig.window->Commands().TopMenus) {
+    titles << menu->title();
+    const int amp = menu->title().indexOf(QLatin1Char('&'));
+    QVERIFY(amp >= 0);
+    letters.insert(menu->title().at(amp + 1).toLower());
+  }
+  QCOMPARE(titles, QStringList({"&File", "&View", "&Edit", "&Track", "&Channel", "&Pattern", "&Options", "&Help"}));
+  QCOMPARE(letters.size(), titles.size());
+
+  QMenu* file = rig.window->Commands().TopMenus.first();
+  for (int menu = 0; menu <= 1; ++menu) {
+    rig.window->OptionsForm()->MainMenu->setCurrentIndex(menu);
+    rig.window->UpdateFormMenu();
+    QTRY_VERIFY(rig.window->isVisible());
+    QApplication::setActiveWindow(rig.window.get());
+    rig.G1().setFocus();
+    QTRY_VERIFY(rig.G1().hasFocus());
+    QTest::keyClick(&rig.G1(), Qt::Key_F10);
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(file));
+    file->close();
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+  }
 }
 
 QTEST_MAIN(MainWindowTest)

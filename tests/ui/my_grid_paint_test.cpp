@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "editor/my_grid.h"
+#include "editor/readable_colors.h"
 
 using varnel::TGridRect;
 using varnel::TMyGrid2;
@@ -105,6 +106,9 @@ class MyGridPaintTest : public QObject {
   void paint_text_insetClippedAndColoured_data();
   void paint_text_insetClippedAndColoured();
   void activeRow_change_repaintsOnlyHeaderCells();
+  void cursor_insideSelection_framedInItsTextColour();
+  void cursor_gridWithoutFocus_stillFramed();
+  void contrast_minimum_movesOnlyUnreadableTexts();
   void texts_set_repaintOnlyShownChangedCells();
   void colours_setSameValue_noRepaint_otherValue_repaints();
 };
@@ -328,6 +332,66 @@ void MyGridPaintTest::colours_setSameValue_noRepaint_otherValue_repaints() {
   TMyGrid2 other;
   other.SetColors(grid->Colors());
   QVERIFY(other.Colors() == grid->Colors());
+}
+
+// Where the cursor and the selection share a fill, a frame in the cursor's text colour tells the
+// cursor apart; cells around it keep the selection's fill.
+void MyGridPaintTest::cursor_insideSelection_framedInItsTextColour() {
+  auto grid = ShownGrid();
+  C colors = grid->Colors();
+  colors[C::FocusedColor] = colors[C::SelectionColor];
+  grid->SetColors(colors);
+  grid->setFocus();
+  QTRY_VERIFY(grid->hasFocus());
+  grid->SetCol(4);
+  grid->SetRow(6);
+  grid->SetSelection({3, 5, 5, 7});
+  const QImage image = Shot(*grid);
+  const QRect cell = grid->CellRect(4, 6);
+  QCOMPARE(image.pixelColor(cell.left(), cell.center().y()), SlotColour(C::FocusedFontColor));
+  QCOMPARE(image.pixelColor(cell.left() + 1, cell.center().y()), SlotColour(C::FocusedFontColor));
+  QCOMPARE(image.pixelColor(cell.center().x(), cell.top()), SlotColour(C::FocusedFontColor));
+  const QRect beside = grid->CellRect(3, 6);
+  QCOMPARE(image.pixelColor(beside.left(), beside.center().y()), SlotColour(C::SelectionColor));
+  // Alone (no selection around it) the focused cursor needs no frame.
+  grid->SetRow(9);
+  QTRY_VERIFY(grid->hasFocus());
+  const QImage alone = Shot(*grid);
+  const QRect single = grid->CellRect(4, 9);
+  QCOMPARE(alone.pixelColor(single.left() + 1, single.center().y()), colors[C::FocusedColor]);
+}
+
+// A grid that lost the keys (the other grid of split view, a field being typed in) still shows
+// where its cursor is.
+void MyGridPaintTest::cursor_gridWithoutFocus_stillFramed() {
+  auto grid = ShownGrid();
+  grid->SetCol(4);
+  grid->SetRow(6);
+  grid->clearFocus();
+  QTRY_VERIFY(!grid->hasFocus());
+  const QImage image = Shot(*grid);
+  const QRect cell = grid->CellRect(4, 6);
+  const QColor frame = image.pixelColor(cell.left(), cell.center().y());
+  QVERIFY(frame != image.pixelColor(cell.center()));
+  QCOMPARE(frame, SlotColour(C::SelectionFontColor));  // a one-cell selection: the selection's text colour
+}
+
+// With a minimum contrast the grid draws each text in the nearest colour that reads on its fill;
+// texts that already read keep their slot's colour.
+void MyGridPaintTest::contrast_minimum_movesOnlyUnreadableTexts() {
+  auto grid = ShownGrid();
+  C colors = grid->Colors();
+  colors[C::CellColor] = QColor(0x41, 0x74, 0xAB);
+  colors[C::CellColor3] = QColor(0x49, 0x7C, 0xB3);
+  colors[C::CellFontColor] = QColor(Qt::white);
+  grid->SetColors(colors);
+  QCOMPARE(grid->TextColor(C::CellFontColor, C::CellColor3), QColor(Qt::white));  // off: as the slot says
+  grid->SetMinimumContrast(4.5);
+  QCOMPARE(grid->TextColor(C::CellFontColor, C::CellColor), QColor(Qt::white));  // 4.9:1 already
+  const QColor odd = grid->TextColor(C::CellFontColor, C::CellColor3);           // 4.4:1: moved
+  QVERIFY(odd != QColor(Qt::white));
+  QVERIFY(varnel::ContrastRatio(odd, colors[C::CellColor3]) >= 4.5);
+  QCOMPARE(grid->Colors()[C::CellFontColor], QColor(Qt::white));  // the slot itself stays
 }
 
 QTEST_MAIN(MyGridPaintTest)

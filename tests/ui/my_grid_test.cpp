@@ -50,6 +50,7 @@ class MyGridTest : public QObject {
   void keys_release_raisesKeyUp();
   void cursor_movesWithinColumn_colChangedOnlyOnFirstMove();
   void cursor_setRowFarDown_scrollsIntoView();
+  void cursor_gridShrinks_cursorAndLastRowsStayShown();
   void selection_leftGreaterThanRight_spansBothColumns();
   void texts_fullPatternGrid_storedAndKeptOnResize();
   void texts_outsideTheGrid_ignored();
@@ -332,6 +333,22 @@ void MyGridTest::cursor_setRowFarDown_scrollsIntoView() {
   QCOMPARE(grid->TopRow(), 2);
   grid->SetCol(-5);  // clamped into the data area
   QCOMPARE(grid->Col(), 1);
+}
+
+// A pattern cut from 100 rows to 20 with the cursor at row 60, and a view made narrower: the cursor
+// is still shown, and the grid is not left scrolled past its last rows (one row on a blank view).
+void MyGridTest::cursor_gridShrinks_cursorAndLastRowsStayShown() {
+  auto grid = ShownGrid(20, 100);
+  grid->SetRow(60);
+  grid->SetRowCount(21);
+  QCOMPARE(grid->Row(), 20);
+  QVERIFY(grid->TopRow() <= 20 && 20 < grid->TopRow() + grid->VisibleRowCount());
+  QCOMPARE(grid->TopRow() + grid->VisibleRowCount(), 21);  // the view is full down to the last row
+  QVERIFY(grid->VisibleRowCount() > 5);
+  grid->SetRow(1);
+  grid->SetCol(6);
+  grid->resize(150, 200);  // split view: the grid gets narrower
+  QTRY_VERIFY(grid->LeftCol() <= 6 && 6 < grid->LeftCol() + grid->VisibleColCount());
 }
 
 void MyGridTest::selection_leftGreaterThanRight_spansBothColumns() {

@@ -7,6 +7,8 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QRadioButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <QToolBar>
@@ -82,6 +84,7 @@ class SettingsTest : public QObject {
   void audioSettings_confirmedApplyAndPersist();
   void closeThenStart_restoresEveryOption();
   void maximizedWindow_startsMaximized();
+  void storedPlace_partlyOffTheScreen_broughtBackOntoIt();
   void recentFiles_vanishedDropped_keptOrder();
   void devices_restoredByName_data();
   void devices_restoredByName();
@@ -198,7 +201,7 @@ void SettingsTest::closeThenStart_restoresEveryOption() {
     s.window->ZoomFont(3);
     fontSize = s.window->GridFontSize();
     s.window->move(40, 30);
-    s.window->resize(s.window->width() + 23, s.window->height() + 17);
+    s.window->resize(s.window->minimumSize() + QSize(23, 17));  // a place the screen has room for
     size = s.window->size();
     QVERIFY(s.window->close());
   }
@@ -244,6 +247,26 @@ void SettingsTest::closeThenStart_restoresEveryOption() {
   QCOMPARE(s.window->Frame()->Grid2()->font(), s.window->Frame()->Grid1()->font());
   QCOMPARE(s.window->pos(), QPoint(40, 30));
   QCOMPARE(s.window->size(), size);
+}
+
+// A place stored on a larger screen (or at another scale): the window comes back whole onto the
+// screen's work area, as large as it fits; a place on no screen at all keeps the work area.
+void SettingsTest::storedPlace_partlyOffTheScreen_broughtBackOntoIt() {
+  QTemporaryDir folder;
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  {
+    Settings::UseFolder(folder.path());
+    Settings settings;
+    QSettings& ini = settings.Store();
+    ini.setValue("Main/Left", area.right() - 150);
+    ini.setValue("Main/Top", area.top() + 40);
+    ini.setValue("Main/Width", area.width() + 400);
+    ini.setValue("Main/Height", area.height() * 2);
+  }
+  Session s(folder.path());
+  QTRY_VERIFY(area.contains(s.window->frameGeometry()));
+  QCOMPARE(s.window->frameGeometry().height(), area.height());
+  QVERIFY(s.window->width() > area.width() / 2);
 }
 
 void SettingsTest::maximizedWindow_startsMaximized() {

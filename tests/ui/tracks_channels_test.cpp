@@ -3,6 +3,8 @@
 // removing tracks and channels, adding a channel, the "=>" button, and what automation tracks
 // added through the menus send when played.
 #include <QComboBox>
+#include <QDir>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,13 +12,18 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <functional>
 
+#include "app/channel_bar.h"
 #include "app/channel_toggles.h"
+#include "app/midi_props_frame.h"
 #include "app/options_dialog.h"
 #include "app/track_dialog.h"
 #include "editing/grid_text.h"
+#include "editor/readable_colors.h"
+#include "support/song_builders.h"
 #include "main_window_rig.h"
 
 using namespace varnel;
@@ -92,6 +99,20 @@ void Type(QSpinBox* box, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+// Empty when the channel bar, the channel properties panel and the toggles show the channel of the
+// active grid's cursor; else what differs.
+QString ChannelInViewMismatch(WindowRig& rig) {
+  TVNFrame* frame = rig.window->Frame();
+  const int cursor = frame->ActiveGrid() == 2 ? frame->Grid2()->Col() - 1 : rig.Song().GetTrackChannel(rig.G1().Col() - 1);
+  QStringList out;
+  if (rig.window->CurrentChannel() != cursor) out << QStringLiteral("current %1").arg(rig.window->CurrentChannel());
+  if (rig.window->ChannelBarContent()->ChannelNumber->text() != QString::number(cursor + 1))
+    out << QStringLiteral("bar ") + rig.window->ChannelBarContent()->ChannelNumber->text();
+  if (rig.window->MidiProps()->Channel() != cursor) out << QStringLiteral("panel %1").arg(rig.window->MidiProps()->Channel());
+  if (Toggles(rig).Current() != cursor) out << QStringLiteral("toggles %1").arg(Toggles(rig).Current());
+  return out.isEmpty() ? QString() : QStringLiteral("cursor on %1: ").arg(cursor) + out.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 class TracksChannelsTest : public QObject {
@@ -113,6 +134,8 @@ class TracksChannelsTest : public QObject {
   void editTrackProperties_noteTrackInfo_nrpnParameterEdited();
   void removeTrack_noKeepsEverything_yesRemovesTrackAndChannel();
   void addChannel_removeChannel_togglesFollow();
+  void channelInView_followsCursor_afterCommandsAndSongs();
+  void toggles_narrowWindow_wrapIntoLines_everyToggleShown();
   void addToSequence_channels1And2On3Off_writes4_4_257IntoRow2();
   void playback_automationTracksFromMenus_sendDescribedMessages();
 };
@@ -133,7 +156,7 @@ void TracksChannelsTest::toggles_followChannelCount_buttonBehindTheLast() {
   rig.Song().SetChannelSoloExempt(2, true);
   rig.window->PrepareEditor();
   QCOMPARE(Colors(rig), (std::vector<int>{1, 0, 1, 1}));
-  QCOMPARE(LabelColor(rig, 2), TChannelToggles::ExemptColor());
+  QCOMPARE(LabelColor(rig, 2), Toggles(rig).ExemptColor());
   QCOMPARE(Toggles(rig).Square(0)->palette().color(QPalette::Window), QColor(0xFF, 0xFF, 0xFF));
   QCOMPARE(Toggles(rig).Square(1)->palette().color(QPalette::Window), QColor(0xB8, 0xB8, 0xB8));
 }
@@ -148,17 +171,19 @@ void TracksChannelsTest::toggleSize40_labelFont12_squares38High() {
   QCOMPARE(t.ToggleSize(), 40);
   QCOMPARE(t.Square(2)->geometry(), QRect(80, 1, 40, 38));
   QCOMPARE(t.Label(2)->font().pointSize(), 12);
-  QCOMPARE(t.Label(2)->font().family(), QStringLiteral("Arial"));
+  // "Arial" where installed, else the application's font (never the system's guess for the name).
+  QCOMPARE(t.Label(2)->font().family(),
+           QFontDatabase::hasFamily(QStringLiteral("Arial")) ? QStringLiteral("Arial") : QApplication::font().family());
   QCOMPARE(t.Label(2)->y(), 39);
   const int w3 = t.Label(2)->fontMetrics().horizontalAdvance(QStringLiteral("3"));
   QCOMPARE(t.Label(2)->x(), (40 - w3) / 2 + 80 + 1);
   const int w12 = t.Label(11)->fontMetrics().horizontalAdvance(QStringLiteral("12"));
-  QCOMPARE(t.Label(11)->x(), (40 - w12) / 2 + 440);
+  QTRY_COMPARE(t.Label(11)->x(), (40 - w12) / 2 + 440);  // one line, once the bar has grown for it
   QCOMPARE(t.AddButton()->geometry(), QRect(16 * 40 + 10, 5, 40, 32));
   QVERIFY(t.height() >= t.Label(0)->geometry().bottom());
   // Toggles added later take the new size too.
   Fresh(rig, 17);
-  QCOMPARE(t.Square(16)->geometry(), QRect(640, 1, 40, 38));
+  QTRY_COMPARE(t.Square(16)->geometry(), QRect(640, 1, 40, 38));
 }
 
 void TracksChannelsTest::rightClicks_soloAndEnd_exemptNeverChanged() {
@@ -202,7 +227,18 @@ void TracksChannelsTest::middleClick_onNumber_exemptsInRed() {
   const QColor normal = LabelColor(rig, 1);
   Click(rig, 1, Qt::MiddleButton, true);
   QVERIFY(rig.Song().ChannelSoloExempt(1));
-  QCOMPARE(LabelColor(rig, 1), TChannelToggles::ExemptColor());
+  QCOMPARE(LabelColor(rig, 1), Toggles(rig).ExemptColor());
+  // Red, as dark as the bar needs to read it; and what is drawn is that red.
+  QCOMPARE(Toggles(rig).ExemptColor().hue(), 0);
+  QVERIFY(ContrastRatio(Toggles(rig).ExemptColor(), rig.window->findChild<QToolBar*>("ChannelsToggleBar")->palette().color(QPalette::Window)) >= 4.5);
+  const QImage number = Toggles(rig).Label(1)->grab().toImage();
+  bool red = false;
+  for (int y = 0; y < number.height(); ++y)
+    for (int x = 0; x < number.width(); ++x) {
+      const QColor c = number.pixelColor(x, y);
+      red |= c.red() > c.green() + 60 && c.red() > c.blue() + 60;
+    }
+  QVERIFY(red);
   Click(rig, 0, Qt::RightButton);
   QCOMPARE(OnStates(rig), (std::vector<bool>{true, true, false}));
   Click(rig, 1, Qt::MiddleButton);
@@ -468,6 +504,69 @@ void TracksChannelsTest::addChannel_removeChannel_togglesFollow() {
   rig.Trigger("RemoveChannel");
   QCOMPARE(rig.dialogs.questions.size(), asked);
   QCOMPARE(rig.Song().ChannelsCount(), 2);
+}
+
+// Whatever changes the tracks or channels or brings another song, the channel bar, the channel
+// properties panel and the toggles show the channel under the cursor: the next edit goes there.
+void TracksChannelsTest::channelInView_followsCursor_afterCommandsAndSongs() {
+  WindowRig rig;
+  Fresh(rig, 4);
+  for (int c = 0; c < 4; ++c) rig.Song().SetMidiChannel(c, uint8_t(c + 4));
+  rig.window->Action("DisableWarnings")->setChecked(true);
+  CursorOnTrack(rig, 3);
+  QCOMPARE(ChannelInViewMismatch(rig), QString());
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"remove channel", [&] { rig.Trigger("RemoveChannel"); }},
+      {"add channel", [&] { CursorOnTrack(rig, 2); rig.Trigger("AddChannel"); }},
+      {"add track", [&] { CursorOnTrack(rig, 1); rig.Trigger("AddTrack"); }},
+      {"remove track", [&] { CursorOnTrack(rig, 3); rig.Trigger("RemoveTrack"); }},
+      {"template", [&] {
+         rig.window->SetTemplatesFolder(QStringLiteral(VARNEL_BUILT_SONGS));
+         CursorOnTrack(rig, 2);
+         rig.Trigger("Template2");
+       }},
+      {"open", [&] {
+         const QString path = QDir(rig.settings.path()).filePath(QStringLiteral("view.vnl"));
+         test::MakeSong(rig.Song(), 6, 16);
+         QVERIFY(rig.Song().SaveToFile(path.toStdString()));
+         rig.Song().Reset(2, 16, true);
+         rig.window->PrepareEditor();
+         CursorOnTrack(rig, 1);
+         rig.dialogs.openName = path;
+         rig.Trigger("Open");
+         QCOMPARE(rig.Song().ChannelsCount(), 6);
+       }},
+      {"new song", [&] { CursorOnTrack(rig, 5); rig.Trigger("NewSong"); }},
+      {"order grid", [&] { rig.Trigger("SequenceEditor"); rig.window->Frame()->Grid2()->SetCol(3); rig.Trigger("AddChannel"); }},
+  };
+  for (const auto& [what, step] : steps) {
+    step();
+    QVERIFY2(ChannelInViewMismatch(rig).isEmpty(), qPrintable(QString::fromLatin1(what) + ": " + ChannelInViewMismatch(rig)));
+  }
+}
+
+// Forty channels on a narrow window: the toggles wrap into lines, every square, number and the
+// "=>" button inside the bar, none over another.
+void TracksChannelsTest::toggles_narrowWindow_wrapIntoLines_everyToggleShown() {
+  WindowRig rig;
+  Fresh(rig, 40);
+  rig.window->resize(520, 600);
+  TChannelToggles& t = Toggles(rig);
+  QTRY_VERIFY(t.height() >= 3 * t.Square(0)->height());
+  QCoreApplication::processEvents();
+  for (int c = 0; c < t.Count(); ++c) {
+    QVERIFY(t.rect().contains(t.Square(c)->geometry()));
+    const QRect label = t.Label(c)->geometry();
+    QVERIFY2(t.rect().contains(label), qPrintable(QStringLiteral("label %1 at %2,%3 %4x%5 in %6x%7").arg(c + 1)
+                                                    .arg(label.x()).arg(label.y()).arg(label.width()).arg(label.height())
+                                                    .arg(t.width()).arg(t.height())));
+    for (int d = c + 1; d < t.Count(); ++d) QVERIFY(!t.Square(c)->geometry().intersects(t.Square(d)->geometry()));
+  }
+  QVERIFY(t.rect().contains(t.AddButton()->geometry()));
+  QVERIFY(rig.window->rect().contains(QRect(t.mapTo(rig.window.get(), QPoint(0, 0)), t.size())));
+  // Wide again: one line.
+  rig.window->resize(1400, 700);
+  QTRY_COMPARE(t.Square(39)->y(), t.Square(0)->y());
 }
 
 void TracksChannelsTest::addToSequence_channels1And2On3Off_writes4_4_257IntoRow2() {
