@@ -1,6 +1,7 @@
 # Sourced by the scripts that run the real program on a private X server (the Xvfb tests and
 # tools/screenshot.sh). Gives: $work (a temporary folder, removed at exit), wait_for, start_xvfb,
-# and a clean-up that stops only what the script started: $varnel_pid (set it) and the X server.
+# need_tools, fail, quit_cleanly, and a clean-up that stops only what the script started:
+# $varnel_pid (set it) and the X server.
 
 work="$(mktemp -d)"
 xvfb_pid=""
@@ -27,4 +28,28 @@ start_xvfb() {
   xvfb_pid=$!
   wait_for 20 test -s "$work/display" || return 1
   export DISPLAY=":$(head -n 1 "$work/display")"
+}
+
+# need_tools TOOL...: the test is skipped (exit 77) when one of them is not installed.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
+# fail MESSAGE: the test fails, showing the end of each log in $work.
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
+  exit 1
+}
+
+# quit_cleanly WHAT: $varnel_pid ends within 15 s of WHAT (a quit by the keys or the menu), with 0.
+quit_cleanly() {
+  wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "$1 did not quit"
+  wait "$varnel_pid"
+  local rc=$?
+  varnel_pid=""
+  [ "$rc" -eq 0 ] || fail "varnel exited with $rc"
 }

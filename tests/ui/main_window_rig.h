@@ -87,6 +87,19 @@ struct WindowRig {
   TMyGrid2& G1() { return *window->Frame()->Grid1(); }
   TPropertiesBar& Props() { return *window->Properties(); }
   void Trigger(const QString& key) { window->Action(key)->trigger(); }
+  // The colour scheme of a menu key ("Scheme0".."Scheme2") chosen from its menu; the default by
+  // way of another, so that choosing it applies it.
+  void UseScheme(const QString& key) {
+    if (key == QLatin1String("Scheme0")) Trigger(QStringLiteral("Scheme1"));
+    Trigger(key);
+  }
+  // Data rows of the three schemes, in a column "scheme".
+  static void SchemeRows() {
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("Default") << QStringLiteral("Scheme0");
+    QTest::newRow("Blue") << QStringLiteral("Scheme1");
+    QTest::newRow("New Icons") << QStringLiteral("Scheme2");
+  }
   static void Pump() { QCoreApplication::sendPostedEvents(); }
 
   // The bytes sent to the device, as "90 3C 64" texts.

@@ -10,19 +10,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
 song_source="${2:-$here/data/smoke.vnl}"
 screenshot="${3:-$(dirname "$varnel")/smoke-screenshot.png}"
 
-for tool in Xvfb xdotool xwd xwdtopnm pnmtopng; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-
 . "$here/../support/xvfb_session.sh"
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
-  exit 1
-}
+need_tools Xvfb xdotool xwd xwdtopnm pnmtopng
 
 start_xvfb 1280x800 || fail "Xvfb did not start"
 
@@ -60,9 +49,5 @@ question="$(xdotool search --onlyvisible --name '^Varnel$' | head -n 1)"
 xdotool windowfocus --sync "$question"
 xdotool key Return
 
-wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "varnel did not quit"
-wait "$varnel_pid"
-rc=$?
-varnel_pid=""
-[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+quit_cleanly "File > Exit"
 echo "PASS"

@@ -16,19 +16,8 @@ song_source="${3:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSH
 shots="${4:-$(dirname "$varnel")/window-fit}"
 here="$(cd "$(dirname "$0")" && pwd)"
 
-for tool in Xvfb xdotool xprop xwd xwdtopnm pnmtopng; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-
 . "$here/../support/xvfb_session.sh"
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }; done
-  exit 1
-}
+need_tools Xvfb xdotool xprop xwd xwdtopnm pnmtopng
 mkdir -p "$shots"
 
 # Settings of this test only: the scheme and the main menu, nothing else stored.
@@ -132,10 +121,6 @@ sleep 0.5
 xdotool key alt+f
 sleep 0.5
 xdotool key x
-wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "Alt+F, X did not quit"
-wait "$varnel_pid"
-rc=$?
-varnel_pid=""
-[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+quit_cleanly "Alt+F, X"
 echo "screenshots: $shots"
 echo "PASS"
