@@ -3,17 +3,22 @@
 # keyboard alone:
 #   - at 1280x800, 1366x768 and 1920x1080 with QT_SCALE_FACTOR=2, in each colour scheme (New Icons
 #     with the custom main menu), the window and its least size fit the screen, and its least size
-#     is at most 1024x640 logical pixels; a screenshot of each goes to SCREENSHOT_DIR;
+#     is at most 1024x640 logical pixels, every panel lies inside it whole, none over another and
+#     no bar with buttons hidden in its extension menu; a screenshot of each goes to SCREENSHOT_DIR;
 #   - a click into "Add.", a new step and Return: the next note keys write into the grid, that step
 #     apart; "Len." refuses 300 (the pattern keeps its length) and Escape gives the keys back;
 #   - Alt+O opens the Options menu (its "Options..." the dialog), F10 the File menu, Alt+F then X quits.
-#   window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]
+#   window_fit_xvfb.sh VARNEL VARNEL_CLI PROBE SONG.vnl [SCREENSHOT_DIR]
+# PROBE (window_places_probe) tells where the window puts its panels, the grid's first cell and the
+# fields.
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xprop or netpbm tools).
 set -u
-varnel="${1:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
-cli="${2:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
-song_source="${3:?usage: window_fit_xvfb.sh VARNEL VARNEL_CLI SONG.vnl [SCREENSHOT_DIR]}"
-shots="${4:-$(dirname "$varnel")/window-fit}"
+usage="usage: window_fit_xvfb.sh VARNEL VARNEL_CLI PROBE SONG.vnl [SCREENSHOT_DIR]"
+varnel="${1:?$usage}"
+cli="${2:?$usage}"
+probe="${3:?$usage}"
+song_source="${4:?$usage}"
+shots="${5:-$(dirname "$varnel")/window-fit}"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 . "$here/../support/xvfb_session.sh"
@@ -24,6 +29,12 @@ mkdir -p "$shots"
 settings() {
   mkdir -p "$work/config/Orvalis"
   printf '[Options]\nDefaultScheme=%s\nMainMenu=%s\n' "$1" "$2" >"$work/config/Orvalis/Varnel.conf"
+}
+
+# probe SCALE: the probe's report on this screen with these settings, in $work/places.txt.
+probe() {
+  XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$1" \
+    "$probe" >"$work/places.txt" 2>"$work/probe.log" || fail "the probe failed"
 }
 
 # start SCALE: the program on the running X server with a fresh copy of the song; sets $window.
@@ -59,6 +70,9 @@ for case in 1280x800:1 1366x768:1 1920x1080:2; do
   for scheme in 0 1 2; do
     menu=0; [ "$scheme" = 2 ] && menu=1
     settings "$scheme" "$menu"
+    probe "$scale"
+    grep -q '^panel' "$work/places.txt" || fail "$size x$scale scheme $scheme: the probe found no panels"
+    ! grep '^fault' "$work/places.txt" || fail "$size x$scale scheme $scheme: not every panel fits"
     start "$scale"
     eval "$(xdotool getwindowgeometry --shell "$window")"
     least="$(xprop -id "$window" WM_NORMAL_HINTS | sed -n 's/.*minimum size: \([0-9]*\) by \([0-9]*\).*/\1 \2/p')"
@@ -69,6 +83,8 @@ for case in 1280x800:1 1366x768:1 1920x1080:2; do
       fail "$size x$scale scheme $scheme: the window ${WIDTH}x$HEIGHT at $X,$Y leaves the screen"
     [ "$least_w" -le $((1024 * scale)) ] && [ "$least_h" -le $((640 * scale)) ] ||
       fail "$size x$scale scheme $scheme: least size ${least_w}x$least_h is more than 1024x640 logical pixels"
+    [ "$least_w" -le "$screen_w" ] && [ "$least_h" -le "$screen_h" ] ||
+      fail "$size x$scale scheme $scheme: least size ${least_w}x$least_h is larger than the screen"
     shot "$shots/fit-${size}-x${scale}-scheme${scheme}.png"
     stop
   done
@@ -77,19 +93,24 @@ done
 # ---- The keyboard, at 1280x800 in the default scheme ----
 screen 1280x800
 settings 0 0
+probe 1
+read -r _ cell_x cell_y < <(grep '^cell' "$work/places.txt")
+read -r _ add_x add_y < <(grep '^add' "$work/places.txt")
+read -r _ len_x len_y < <(grep '^len' "$work/places.txt")
+[ -n "${cell_x:-}" ] && [ -n "${add_x:-}" ] && [ -n "${len_x:-}" ] || fail "the probe found no places"
 start 1
 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
 # The pattern grid's first note cell (row 00, track 1), then "Add." on the properties bar.
-xdotool mousemove 45 193 click 1
+xdotool mousemove --window "$window" "$cell_x" "$cell_y" click 1
 sleep 0.5
-xdotool mousemove 270 77 click 1
+xdotool mousemove --window "$window" "$add_x" "$add_y" click 1
 sleep 0.5
 xdotool key --delay 80 ctrl+a 2 Return
 sleep 0.5
 xdotool key --delay 80 q w  # C-5 and D-5 at the song's octave, two rows apart
 sleep 0.5
 # "Len.": 300 is refused (no 30-row pattern); Escape hands the keys back to the grid.
-xdotool mousemove 470 77 click 1
+xdotool mousemove --window "$window" "$len_x" "$len_y" click 1
 sleep 0.5
 xdotool key --delay 80 ctrl+a 3 0 0 Return
 sleep 0.5
