@@ -166,6 +166,8 @@ void TAddFrame::Redraw() {
   Grid->SetColWidth(0, RowNumberWidth);
   const int height = QFontMetrics(Grid->font()).boundingRect(QStringLiteral("00")).height() + 2;
   Grid->SetDefaultRowHeight(height);
+  // The header and two rows at least; the rest scrolls, so a low window keeps every panel.
+  Grid->setMinimumHeight(3 * height + 2 * Grid->frameWidth());
   for (int r = 0; r < Grid->RowCount(); ++r) {
     Grid->SetRowHeight(r, height);
     for (int c = 0; c < Grid->ColCount(); ++c) Grid->SetCellText(c, r, GridGetText(c, r));

@@ -69,7 +69,11 @@ TMyGrid2::CellLook TMyGrid2::LookOf(int col, int row) const {
   using C = TMyGrid2Colors;
   const bool fixed = col < fixedCols_ || row < fixedRows_;
   const bool focused = col == cursor_.Col && row == cursor_.Row && hasFocus();
-  const bool selected = selection_.Contains(col, row);
+  // Without the keys a one-cell selection (the cursor alone) is not filled: the cursor shows
+  // hollow (PaintCursorMark), so the grid with the keys is the one with a filled cursor.
+  const TGridRect& s = selection_;
+  const bool lone = s.Left == s.Right && s.Top == s.Bottom;
+  const bool selected = s.Contains(col, row) && (hasFocus() || !lone);
   const auto ink = [this](Ink i) { return &inks_[size_t(i)]; };
   if (focused && drawFocused_) return {&colors_[C::FocusedColor], ink(InkFocused), CellLook::Plain};
   if (fixed) {
@@ -86,8 +90,8 @@ TMyGrid2::CellLook TMyGrid2::LookOf(int col, int row) const {
 }
 
 // The cursor is never lost: inside a selection (the same fill in some schemes) it gets a frame in
-// its text colour, and a grid without the keys still marks it, with a thin frame in the colour of
-// the cell's text.
+// its text colour, and a grid without the keys still marks it, with a frame in the colour of the
+// cell's text around the cell's own fill.
 void TMyGrid2::PaintCursorMark(QPainter& painter, const QRect& area) {
   if (!drawFocused_ || cursor_.Col < fixedCols_ || cursor_.Row < fixedRows_) return;
   const QRect cell = CellRect(cursor_.Col, cursor_.Row);
@@ -96,7 +100,7 @@ void TMyGrid2::PaintCursorMark(QPainter& painter, const QRect& area) {
   const TGridRect& s = selection_;
   const bool inSelection = s.Contains(cursor_.Col, cursor_.Row) && (s.Left != s.Right || s.Top != s.Bottom);
   if (focused && !inSelection) return;
-  const int width = focused ? 2 : 1;
+  const int width = 2;
   const QColor color = *LookOf(cursor_.Col, cursor_.Row).Font;
   const QRect frame = cell.adjusted(0, 0, -1, -1);
   painter.save();

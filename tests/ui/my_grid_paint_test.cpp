@@ -120,7 +120,6 @@ void MyGridPaintTest::paint_cellFill_followsTheColourRules_data() {
   QTest::newRow("normal cell") << ColourCase{none, 4, 6, C::CellColor};
   QTest::newRow("fixed row") << ColourCase{none, 4, 0, C::FixedColor};
   QTest::newRow("fixed column") << ColourCase{none, 0, 6, C::FixedColor};
-  QTest::newRow("cursor without focus is selected") << ColourCase{[](TMyGrid2& g) { g.clearFocus(); }, 1, 1, C::SelectionColor};
   QTest::newRow("cursor with focus") << ColourCase{[](TMyGrid2& g) { g.setFocus(); }, 1, 1, C::FocusedColor};
   QTest::newRow("cursor with focus, DrawFocused off") << ColourCase{[](TMyGrid2& g) { g.setFocus(); g.SetDrawFocused(false); }, 1, 1, C::CellColor};
   QTest::newRow("selected") << ColourCase{select, 3, 4, C::SelectionColor};
@@ -362,7 +361,8 @@ void MyGridPaintTest::cursor_insideSelection_framedInItsTextColour() {
 }
 
 // A grid that lost the keys (the other grid of split view, a field being typed in) still shows
-// where its cursor is.
+// where its cursor is, hollow: a frame in the text colour around the cell's own fill, so it is
+// told apart from the filled cursor of the grid with the keys.
 void MyGridPaintTest::cursor_gridWithoutFocus_stillFramed() {
   auto grid = ShownGrid();
   grid->SetCol(4);
@@ -371,9 +371,14 @@ void MyGridPaintTest::cursor_gridWithoutFocus_stillFramed() {
   QTRY_VERIFY(!grid->hasFocus());
   const QImage image = Shot(*grid);
   const QRect cell = grid->CellRect(4, 6);
-  const QColor frame = image.pixelColor(cell.left(), cell.center().y());
+  const QColor frame = image.pixelColor(cell.left() + 1, cell.center().y());
+  QCOMPARE(image.pixelColor(cell.center()), SlotColour(C::CellColor));
   QVERIFY(frame != image.pixelColor(cell.center()));
-  QCOMPARE(frame, SlotColour(C::SelectionFontColor));  // a one-cell selection: the selection's text colour
+  QCOMPARE(frame, grid->TextColor(C::CellFontColor, C::CellColor));
+  // A selection of more cells keeps its fill without the keys.
+  grid->SetSelection({3, 5, 5, 7});
+  const QImage selected = Shot(*grid);
+  QCOMPARE(selected.pixelColor(grid->CellRect(3, 6).center()), SlotColour(C::SelectionColor));
 }
 
 // With a minimum contrast the grid draws each text in the nearest colour that reads on its fill;
