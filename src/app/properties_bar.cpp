@@ -76,6 +76,7 @@ void FieldSpinBox::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
       if (event->modifiers() == Qt::NoModifier) {
         setValue(value());  // the text again as the value
+        ShowRange();        // the spin box writes its text without announcing it
         emit finished();
         event->accept();
         return;
@@ -85,6 +86,12 @@ void FieldSpinBox::keyPressEvent(QKeyEvent* event) {
       break;
   }
   QSpinBox::keyPressEvent(event);
+}
+
+// Leaving the field brings its value back, and with it the field's normal look.
+void FieldSpinBox::focusOutEvent(QFocusEvent* event) {
+  QSpinBox::focusOutEvent(event);
+  ShowRange();
 }
 
 void FieldSpinBox::ShowRange() {

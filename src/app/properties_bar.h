@@ -34,6 +34,7 @@ class FieldSpinBox : public QSpinBox {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void ShowRange();

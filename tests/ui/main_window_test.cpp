@@ -647,7 +647,19 @@ void MainWindowTest::keys_lengthOutOfRange_refusedEscapeGivesKeysBack() {
   QTest::keyClick(spin, Qt::Key_Escape);
   QVERIFY(!len->Refusing());
   QCOMPARE(spin->cleanText(), QString::number(rows));
+  QVERIFY(spin->toolTip().isEmpty());  // the mark goes with the refused text
   QTRY_VERIFY(rig.G1().hasFocus());
+
+  // Leaving the field does the same.
+  spin->setFocus();
+  QTRY_VERIFY(spin->hasFocus());
+  spin->selectAll();
+  QTest::keyClicks(spin, QStringLiteral("300"));
+  QVERIFY(!spin->toolTip().isEmpty());
+  rig.G1().setFocus();
+  QTRY_VERIFY(rig.G1().hasFocus());
+  QCOMPARE(spin->cleanText(), QString::number(rows));
+  QVERIFY(spin->toolTip().isEmpty());
 
   spin->setFocus();
   QTRY_VERIFY(spin->hasFocus());
