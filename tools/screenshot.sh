@@ -23,6 +23,7 @@ varnel_pid=$!
 wait_for 30 xdotool search --onlyvisible --name '^Varnel: song73\.vnl$' ||
   { echo "no window titled 'Varnel: song73.vnl'" >&2; tail -n 20 "$work/varnel.log" >&2; exit 1; }
 window="$(xdotool search --onlyvisible --name '^Varnel: song73\.vnl$' | head -n 1)"
+xdotool windowfocus --sync "$window"  # no window manager gives it the keys: the grid shows its cursor as in use
 sleep 12  # into the song: the intro has passed and the groove is playing
 
 eval "$(xdotool getwindowgeometry --shell "$window")"
