@@ -6,6 +6,7 @@
 #include <string>
 
 #include "midi/midi_devices.h"
+#include "midi/sounding_notes.h"
 #include "song/durable_file.h"
 #include "song/song.h"
 
@@ -105,6 +106,7 @@ class Exporter {
     for (int t = 0; t < s_.TracksCount(); ++t)
       if (s_.TrackChannel(t) < channels) tracksOf_[s_.TrackChannel(t)].push_back(t);
     lastNote_.assign(size_t(s_.TracksCount()), NoNote);
+    held_.assign(size_t(s_.TracksCount()), HeldNotes{});
     for (int i = 0; i < channels; ++i) {
       files_.emplace_back(s_.ChannelParams(i, TVNSong::ParamMidiChannel));
       Preamble(files_.back());
@@ -162,8 +164,18 @@ class Exporter {
     for (int i = 0; i < s_.ChannelsCount(); ++i) {
       if (s_.Order(i, position) != OrderNoteOff) continue;
       for (int t : tracksOf_[i])
-        if (s_.TrackType(t) == ttNote && lastNote_[t] != NoNote) files_[i].Release(row_, lastNote_[t], true);
+        if (s_.TrackType(t) == ttNote && lastNote_[t] != NoNote) ReleaseTrack(files_[i], t, true);
     }
+  }
+
+  // As playback: a track of a "d/a releases" channel releases every note it started since its last
+  // release; otherwise the note it started last.
+  void ReleaseTrack(FileTrack& file, int t, bool forceStatus = false) {
+    if (held_[t].Empty()) {
+      file.Release(row_, lastNote_[t], forceStatus);
+      return;
+    }
+    held_[t].Release([&](int, int note) { file.Release(row_, note, forceStatus); });
   }
 
   // One row of every channel; the final row releases every note still held.
@@ -177,11 +189,11 @@ class Exporter {
       for (int t : tracksOf_[i]) {
         if (s_.TrackType(t) != ttNote || lastNote_[t] == NoNote) continue;
         if (final) {
-          file.Release(row_, lastNote_[t]);
+          ReleaseTrack(file, t);
           continue;
         }
         const int32_t c = s_.CellData(p, t, row);
-        if (row_ > 0 && ((c >= 0 && c < 128 && !holds) || c == CellNoteOff)) file.Release(row_, lastNote_[t]);
+        if (row_ > 0 && ((c >= 0 && c < 128 && !holds) || c == CellNoteOff)) ReleaseTrack(file, t);
       }
       if (final) continue;
       for (int t : tracksOf_[i]) Cell(file, i, p, t, row);
@@ -202,6 +214,7 @@ class Exporter {
       if (note < 0 || note > 127) return;  // transposed out of the MIDI range: playback sends nothing
       file.Start(row_, note, velocity);
       lastNote_[t] = note;
+      if (s_.ChannelParams(channel, TVNSong::ParamReleaseMode) == 255) held_[t].Add(file.Channel(), note);
     } else if (type == ttTempo) {
       if (c > 0 && c < 255) file.Tempo(row_, ExportTempo(c, s_.SPD));
     } else if (type >= ttPan && type < ttTempo && c >= 0 && c < 128) {
@@ -245,6 +258,7 @@ class Exporter {
   const ExportProgress& progress_;
   std::vector<std::vector<int>> tracksOf_;  // the tracks of each song channel, in track order
   std::vector<int> lastNote_;               // per track: the note it last started, NoNote before
+  std::vector<HeldNotes> held_;             // per track of a "d/a releases" channel: notes not yet released
   std::vector<FileTrack> files_;            // per song channel
   int64_t row_ = 0;                         // global row
 };

@@ -2,99 +2,163 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "midi/device_session.h"
 #include "song/song.h"
 
 namespace varnel {
 
 namespace {
 
-std::string WithoutAmpersands(std::string caption) {
-  caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
-  return caption;
+bool IsNoteMessage(const ShortMessage& message) {
+  return (message.bytes[0] & 0xE0) == 0x80 || message.bytes[0] == 0xFF;
 }
 
 }  // namespace
 
-MidiDevices::MidiDevices(MidiBackend& backend, TVNSong& song) : backend_(backend), song_(song) {}
+MidiDevices::MidiDevices(MidiBackend& backend, TVNSong& song)
+    : backend_(backend), song_(song), session_(std::make_unique<DeviceSession>(backend, *this, song)) {}
 
 MidiDevices::~MidiDevices() {
-  input_.reset();
-  CloseMidiOut();
+  session_->CloseAll();
+  session_.reset();
 }
 
-std::string MidiDevices::ResultText(int result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d", result);
-  return text;
+TimedMidiInputHandler MidiDevices::InputDispatch() {
+  return [this](const ShortMessage& message, MidiTime when) {
+    if (timedInputHandler_) timedInputHandler_(message, when);
+    else if (inputHandler_) inputHandler_(message);
+  };
 }
 
-std::vector<std::string> MidiDevices::GetMidiOutDevices() {
-  auto names = backend_.OutputNames();
-  outDeviceCount_ = int(names.size());
-  outNames_ = names;
-  return names;
-}
+// ---- The session's devices, by their old ids ----
 
-std::vector<std::string> MidiDevices::GetMidiInDevices() {
-  auto names = backend_.InputNames();
-  inDeviceCount_ = int(names.size());
-  inNames_ = names;
-  return names;
-}
+std::vector<std::string> MidiDevices::GetMidiOutDevices() { return session_->OutputNames(); }
+std::vector<std::string> MidiDevices::GetMidiInDevices() { return session_->InputNames(); }
+bool MidiDevices::OpenMidiOut(int deviceId) { return session_->OpenOutputById(deviceId); }
+bool MidiDevices::OpenMidiIn(int deviceId) { return session_->OpenInputById(deviceId); }
+int MidiDevices::OutDeviceId() const { return session_->OutputId(); }
+int MidiDevices::InDeviceId() const { return session_->InputId(); }
+bool MidiDevices::InputOpenFlag() const { return !session_->Status(DeviceSession::InputSlot).name.empty(); }
+std::string MidiDevices::OutDeviceName() const { return session_->Status(0).name; }
+void MidiDevices::CheckOutDevice() { session_->CheckSongDevice(); }
 
-bool MidiDevices::HasOutput() const {
-  std::scoped_lock lock(outputMutex_);
-  return output_ != nullptr;
-}
-
-bool MidiDevices::OpenMidiOut(int deviceId) {
-  CloseMidiOut();
-  int result = 0;
-  auto output = backend_.OpenOutput(deviceId, result);
-  outResult_ = output ? 0 : (result != 0 ? result : 1);
-  if (!output) {
-    song_.Report().Status("Could not open midi out, rc = " + ResultText(outResult_), 0);
-    return false;
-  }
-  {
-    std::scoped_lock lock(outputMutex_);
-    output_ = std::move(output);
-  }
-  outDeviceId_ = deviceId;
-  ApplyOptions();
-  PrepareChannels(-1);
-  song_.Report().Status("Device OK", 0);
+bool MidiDevices::CloseMidiOut() {
+  for (int block = 0; block < OutputBlocks; ++block) CloseOutput(block);
   return true;
 }
 
-bool MidiDevices::CloseMidiOut() {
-  if (HasOutput()) {
-    // What the output still holds for later would sound after the close began; the notes it
-    // started are ended before it goes, on a device change as on closing the program.
-    CancelPending(MidiClock::now());
-    MidiTime last[16];
-    const uint32_t channels = Release(-1, SendNow, last);
-    for (int c = 0; c < 16; ++c)
-      if (channels & (1u << c)) SendShortMessage(0xB0, c, 123, 0, last[c]);
+bool MidiDevices::CloseMidiIn() {
+  if (!InputOpenFlag()) return false;
+  session_->CloseInput();
+  return true;
+}
+
+void MidiDevices::SelectOutDevice(int deviceId, const std::string& caption) {
+  std::string name = caption;
+  std::erase(name, '&');
+  session_->SelectOutput(0, deviceId < 0 && name.empty() ? MapperName : name);
+}
+
+void MidiDevices::SelectInDevice(int deviceId, const std::string& caption) {
+  std::string name = caption;
+  std::erase(name, '&');
+  session_->SelectInput(deviceId < 0 ? "" : name);
+}
+
+void MidiDevices::RestoreDevices(const std::string& outName, const std::string& inName) {
+  session_->SelectOutput(0, outName.empty() ? MapperName : outName);
+  if (!inName.empty() && inName != NoInputName) session_->SelectInput(inName);
+}
+
+// ---- Outputs ----
+
+bool MidiDevices::HasOutput() const { return HasOutput(0); }
+
+bool MidiDevices::HasOutput(int block) const {
+  std::scoped_lock lock(outputMutex_);
+  return block >= 0 && block < OutputBlocks && blocks_[size_t(block)].output != nullptr;
+}
+
+std::string MidiDevices::OutputLost(int block) const {
+  std::scoped_lock lock(outputMutex_);
+  const Block& b = blocks_[size_t(block)];
+  return b.output ? b.output->Lost() : std::string();
+}
+
+void MidiDevices::InstallOutput(int block, std::unique_ptr<MidiOutput> output, const std::string& name) {
+  if (HasOutput(block)) CloseOutput(block);
+  std::array<MidiTime, 48> last{};
+  {
+    std::scoped_lock lock(outputMutex_);
+    Block& b = blocks_[size_t(block)];
+    // The device is back: what it was sounding when it went may sound still.
+    if (b.name != name) b.sounding.Clear(-1);
+    b.output = std::move(output);
+    b.name = name;
   }
+  ApplyOptions(block);
+  const uint64_t leftover = Release(-1, SendNow, last, block);
+  for (int c = 16 * block; c < 16 * block + 16; ++c)
+    if (leftover & (uint64_t(1) << c)) NotesOffController(c, leftover, last, SendNow);
+  for (int c = 16 * block; c < 16 * block + 16; ++c) PrepareChannels(c);
+}
+
+void MidiDevices::CloseOutput(int block) {
+  if (!HasOutput(block)) {
+    std::scoped_lock lock(outputMutex_);
+    blocks_[size_t(block)].sounding.Clear(-1);
+    blocks_[size_t(block)].name.clear();
+    return;
+  }
+  // What the output still holds for later would sound after the close began; the notes it
+  // started are ended before it goes, on a device change as on closing the program.
+  const MidiTime now = MidiClock::now();
+  {
+    std::scoped_lock lock(outputMutex_);
+    Block& b = blocks_[size_t(block)];
+    b.output->CancelAfter(now);
+    if (b.output->HoldsMessages()) b.sounding.Withdraw(now);
+  }
+  std::array<MidiTime, 48> last{};
+  const uint64_t released = Release(-1, SendNow, last, block);
+  for (int c = 16 * block; c < 16 * block + 16; ++c)
+    if (released & (uint64_t(1) << c)) NotesOffController(c, released, last, SendNow);
   std::unique_ptr<MidiOutput> old;
   {
     std::scoped_lock lock(outputMutex_);
-    old = std::move(output_);
-    sounding_.Clear(-1);
+    Block& b = blocks_[size_t(block)];
+    old = std::move(b.output);
+    b.sounding.Clear(-1);
+    b.name.clear();
+    b.midiClock = false;
   }
   old.reset();  // closing may take a while: never under the lock the row clock sends with
-  outResult_ = 0;
-  return true;
+}
+
+void MidiDevices::DropLostOutput(int block) {
+  std::unique_ptr<MidiOutput> old;
+  {
+    std::scoped_lock lock(outputMutex_);
+    Block& b = blocks_[size_t(block)];
+    old = std::move(b.output);
+    b.midiClock = false;
+  }
+  old.reset();
 }
 
 void MidiDevices::SetOutputOptions(const std::string& deviceName, const OutputOptions& options) {
   OutputOptions clamped = options;
   clamped.latencyOffsetMs = std::isfinite(options.latencyOffsetMs) ? std::clamp(options.latencyOffsetMs, -1000.0, 1000.0) : 0;
   options_[deviceName] = clamped;
-  if (deviceName == OutDeviceName()) ApplyOptions();
+  for (int block = 0; block < OutputBlocks; ++block) {
+    bool installed;
+    {
+      std::scoped_lock lock(outputMutex_);
+      installed = blocks_[size_t(block)].output && blocks_[size_t(block)].name == deviceName;
+    }
+    if (installed) ApplyOptions(block);
+  }
 }
 
 OutputOptions MidiDevices::GetOutputOptions(const std::string& deviceName) const {
@@ -102,131 +166,57 @@ OutputOptions MidiDevices::GetOutputOptions(const std::string& deviceName) const
   return it == options_.end() ? OutputOptions{} : it->second;
 }
 
-std::string MidiDevices::OutDeviceName() const {
-  if (outDeviceId_ < 0) return "MIDI Mapper";
-  return outDeviceId_ < int(outNames_.size()) ? WithoutAmpersands(outNames_[size_t(outDeviceId_)]) : "";
+void MidiDevices::ApplyOptions(int block) {
+  std::scoped_lock lock(outputMutex_);
+  Block& b = blocks_[size_t(block)];
+  if (!b.output) return;
+  const OutputOptions options = GetOutputOptions(b.name);
+  b.midiClock = options.midiClock;
+  b.output->SetLatencyOffset(std::chrono::nanoseconds(int64_t(std::llround(options.latencyOffsetMs * 1e6))));
 }
 
-void MidiDevices::ApplyOptions() {
-  const OutputOptions options = GetOutputOptions(OutDeviceName());
-  midiClock_ = options.midiClock;
-  const auto offset = std::chrono::nanoseconds(int64_t(std::llround(options.latencyOffsetMs * 1e6)));
+bool MidiDevices::MidiClockEnabled() const {
   std::scoped_lock lock(outputMutex_);
-  if (output_) output_->SetLatencyOffset(offset);
+  return std::any_of(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.output && b.midiClock; });
 }
 
 std::chrono::nanoseconds MidiDevices::OutputLead() const {
   std::scoped_lock lock(outputMutex_);
-  return output_ ? output_->Lead() : std::chrono::nanoseconds{};
+  std::chrono::nanoseconds lead{};
+  for (const Block& b : blocks_)
+    if (b.output) lead = std::max(lead, b.output->Lead());
+  return lead;
 }
 
 double MidiDevices::OutputClockRatio() const {
   std::scoped_lock lock(outputMutex_);
-  return output_ ? output_->ClockRatio() : 1.0;
+  for (const Block& b : blocks_)
+    if (b.output) return b.output->ClockRatio();
+  return 1.0;
 }
 
 void MidiDevices::CancelPending(MidiTime after) {
   std::scoped_lock lock(outputMutex_);
-  if (!output_) return;
   if (after == SendNow) after = MidiClock::now();
-  output_->CancelAfter(after);
-  // A withdrawn note-off leaves its note sounding: the release that follows must end it.
-  if (output_->HoldsMessages()) sounding_.Withdraw(after);
-}
-
-bool MidiDevices::OpenMidiIn(int deviceId) {
-  if (deviceId < 0) {
-    inputOpen_ = false;
-    inDeviceId_ = -1;
-    song_.Report().Status("No MIDI In Device selected", 0);
-    return false;
-  }
-  input_.reset();
-  int result = 0;
-  input_ = backend_.OpenTimedInput(
-      deviceId,
-      [this](const ShortMessage& message, MidiTime when) {
-        if (timedInputHandler_) timedInputHandler_(message, when);
-        else if (inputHandler_) inputHandler_(message);
-      },
-      result);
-  inResult_ = input_ ? 0 : (result != 0 ? result : 1);
-  if (!input_) {
-    song_.Report().Status("Could not open midi in, rc = " + ResultText(inResult_), 0);
-    return false;
-  }
-  PrepareChannels(-1);
-  song_.Report().Status("Device OK", 0);
-  inDeviceId_ = deviceId;
-  return true;
-}
-
-bool MidiDevices::CloseMidiIn() {
-  if (!inputOpen_) return false;
-  input_.reset();
-  inResult_ = 0;
-  return true;
-}
-
-void MidiDevices::SelectOutDevice(int deviceId, const std::string& caption) {
-  CloseMidiOut();
-  OpenMidiOut(deviceId);
-  outDeviceId_ = deviceId;  // the item is checked and stored even when the open failed
-  song_.DeviceName = WithoutAmpersands(caption);
-  song_.Report().Status("Device: " + song_.DeviceName, 0);
-}
-
-void MidiDevices::SelectInDevice(int deviceId, const std::string& caption) {
-  if (inputOpen_) CloseMidiIn();
-  OpenMidiIn(deviceId);
-  inDeviceId_ = deviceId;
-  song_.InDeviceName = WithoutAmpersands(caption);
-  song_.Report().Status("InDevice: " + song_.InDeviceName, 0);
-  inputOpen_ = true;
-}
-
-void MidiDevices::CheckOutDevice() {
-  if (song_.DeviceName.empty()) return;
-  if (outNames_.empty()) GetMidiOutDevices();
-  std::vector<std::string> captions{"MIDI Mapper"};
-  captions.insert(captions.end(), outNames_.begin(), outNames_.end());
-  for (size_t item = 0; item < captions.size(); ++item) {
-    if (WithoutAmpersands(captions[item]) != song_.DeviceName) continue;
-    const int id = int(item) - 1;
-    if (id != outDeviceId_ || !HasOutput()) SelectOutDevice(id, captions[item]);
-    return;
+  for (Block& b : blocks_) {
+    if (!b.output) continue;
+    b.output->CancelAfter(after);
+    // A withdrawn note-off leaves its note sounding: the release that follows must end it.
+    if (b.output->HoldsMessages()) b.sounding.Withdraw(after);
   }
 }
 
-void MidiDevices::RestoreDevices(const std::string& outName, const std::string& inName) {
-  std::vector<std::string> outs{"MIDI Mapper"};
-  const auto outNames = GetMidiOutDevices();
-  outs.insert(outs.end(), outNames.begin(), outNames.end());
-  size_t outItem = 0;
-  for (size_t i = 0; i < outs.size(); ++i)
-    if (!outName.empty() && WithoutAmpersands(outs[i]) == outName) outItem = i;  // the last match
-  SelectOutDevice(int(outItem) - 1, outs[outItem]);
+// ---- Sending ----
 
-  std::vector<std::string> ins{"None"};
-  const auto inNames = GetMidiInDevices();
-  ins.insert(ins.end(), inNames.begin(), inNames.end());
-  for (size_t i = ins.size(); i-- > 1;) {
-    if (!inName.empty() && WithoutAmpersands(ins[i]) == inName) {
-      SelectInDevice(int(i) - 1, ins[i]);
-      break;
-    }
-  }
-}
-
-void MidiDevices::Send(const ShortMessage& message, MidiTime when) {
+void MidiDevices::Send(int block, const ShortMessage& message, MidiTime when) {
   std::scoped_lock lock(outputMutex_);
-  if (!output_) return;
-  if ((message.bytes[0] & 0xE0) == 0x80 || message.bytes[0] == 0xFF)
-    sounding_.Track(message, when == SendNow ? MidiClock::now() : when);
-  output_->Send(message, when);
+  Block& b = blocks_[size_t(block)];
+  if (!b.output) return;
+  if (IsNoteMessage(message)) b.sounding.Track(message, when == SendNow ? MidiClock::now() : when);
+  b.output->Send(message, when);
 }
 
-int MidiDevices::Release(int channel, MidiTime when, MidiTime (&last)[16]) {
+uint64_t MidiDevices::Release(int channel, MidiTime when, std::array<MidiTime, 48>& last, int onlyBlock) {
   struct Note {
     uint8_t channel, note;
     MidiTime start;
@@ -234,24 +224,40 @@ int MidiDevices::Release(int channel, MidiTime when, MidiTime (&last)[16]) {
   std::vector<Note> notes;
   {
     std::scoped_lock lock(outputMutex_);
-    sounding_.ForEach(channel, [&](int c, int n, MidiTime start) { notes.push_back({uint8_t(c), uint8_t(n), start}); });
+    for (int block = 0; block < OutputBlocks; ++block) {
+      if ((channel >= 0 && BlockOf(channel) != block) || (onlyBlock >= 0 && onlyBlock != block)) continue;
+      blocks_[size_t(block)].sounding.ForEach(channel < 0 ? -1 : channel % 16, [&](int c, int n, MidiTime start) {
+        notes.push_back({uint8_t(16 * block + c), uint8_t(n), start});
+      });
+    }
   }
-  uint32_t channels = 0;
+  uint64_t channels = 0;
   const MidiTime now = when == SendNow ? MidiClock::now() : when;
   for (const Note& n : notes) {
     // A note the output has been given for later (the row clock runs ahead of timestamping outputs)
     // is ended after it starts, not before.
     const MidiTime at = n.start > now ? n.start : when;
-    Send(MakeShortMessage(uint8_t(0x80 | n.channel), n.note, 0), at);
-    if (!(channels & (1u << n.channel)) || at > last[n.channel]) last[n.channel] = at;
-    channels |= 1u << n.channel;
+    Send(BlockOf(n.channel), MakeShortMessage(uint8_t(0x80 | (n.channel % 16)), n.note, 0), at);
+    const uint64_t bit = uint64_t(1) << n.channel;
+    if (!(channels & bit) || at > last[n.channel]) last[n.channel] = at;
+    channels |= bit;
   }
-  return int(channels);
+  return channels;
+}
+
+void MidiDevices::NotesOffController(int channel, uint64_t released, const std::array<MidiTime, 48>& last,
+                                     MidiTime when) {
+  SendShortMessage(0xB0, channel, 123, 0, released & (uint64_t(1) << channel) ? last[size_t(channel)] : when);
 }
 
 int MidiDevices::SoundingNoteCount(int channel) const {
   std::scoped_lock lock(outputMutex_);
-  return sounding_.Count(channel);
+  if (channel >= 0) {
+    return channel < MidiChannelCount ? blocks_[size_t(BlockOf(channel))].sounding.Count(channel % 16) : 0;
+  }
+  int count = 0;
+  for (const Block& b : blocks_) count += b.sounding.Count(-1);
+  return count;
 }
 
 std::bitset<128> MidiDevices::NotesSounding(int channel) const {
@@ -263,17 +269,25 @@ std::bitset<128> MidiDevices::NotesSounding(int channel) const {
 
 void MidiDevices::SendSystem(uint8_t status, MidiTime when) {
   if (status < 0xF0) return;
-  Send(MakeShortMessage(status, 0, 0), when);
+  const ShortMessage message = MakeShortMessage(status, 0, 0);
+  for (int block = 0; block < OutputBlocks; ++block) {
+    std::scoped_lock lock(outputMutex_);
+    Block& b = blocks_[size_t(block)];
+    if (b.output && b.midiClock) b.output->Send(message, when);
+  }
 }
 
 void MidiDevices::SongPositionPointer(int sixteenths, MidiTime when) {
   if (sixteenths < 0 || sixteenths > 16383) return;
-  Send(MakeShortMessage(0xF2, uint8_t(sixteenths & 0x7F), uint8_t(sixteenths >> 7)), when);
+  const ShortMessage message = MakeShortMessage(0xF2, uint8_t(sixteenths & 0x7F), uint8_t(sixteenths >> 7));
+  std::scoped_lock lock(outputMutex_);
+  for (Block& b : blocks_)
+    if (b.output && b.midiClock) b.output->Send(message, when);
 }
 
 void MidiDevices::SendShortMessage(int status, int channel, int data1, int data2, MidiTime when) {
-  if (channel < 0 || channel > 15) return;
-  Send(MakeShortMessage(uint8_t(status + channel), uint8_t(data1), uint8_t(data2)), when);
+  if (channel < 0 || channel >= MidiChannelCount) return;
+  Send(BlockOf(channel), MakeShortMessage(uint8_t(status + channel % 16), uint8_t(data1), uint8_t(data2)), when);
 }
 
 void MidiDevices::NoteOn(int channel, int note, int velocity, MidiTime when) {
@@ -289,25 +303,22 @@ void MidiDevices::PitchWheel(int channel, int data1, int data2, MidiTime when) {
 }
 
 void MidiDevices::AllNotesOff(int channel, MidiTime when) {
-  if (channel > 15) return;  // beyond the wire's channels: nothing to send
-  MidiTime last[16];
-  const uint32_t released = uint32_t(Release(channel, when, last));
-  auto controller = [&](int c) {
-    SendShortMessage(0xB0, c, 123, 0, c < 16 && (released & (1u << c)) ? last[c] : when);
-  };
-  if (channel >= 0) {
-    controller(channel);
-    return;
-  }
-  for (int c = 0; c < MidiChannelCount; ++c) controller(c);
+  if (channel >= MidiChannelCount) return;
+  std::array<MidiTime, 48> last{};
+  const uint64_t released = Release(channel, when, last);
+  const int first = channel >= 0 ? channel : 0, end = channel >= 0 ? channel + 1 : MidiChannelCount;
+  for (int c = first; c < end; ++c) NotesOffController(c, released, last, when);
 }
 
 void MidiDevices::ResetChannels(int channel, MidiTime when) {
-  const int first = channel >= 0 ? channel : 0;
-  const int last = channel >= 0 ? channel : MidiChannelCount - 1;
-  for (int c = first; c <= last; ++c) {
-    SendShortMessage(0xB0, c, 121, 0, when);
-    SendShortMessage(0xB0, c, 123, 0, when);
+  if (channel >= MidiChannelCount) return;
+  std::array<MidiTime, 48> last{};
+  const uint64_t released = Release(channel, when, last);
+  const int first = channel >= 0 ? channel : 0, end = channel >= 0 ? channel + 1 : MidiChannelCount;
+  for (int c = first; c < end; ++c) {
+    const MidiTime at = released & (uint64_t(1) << c) ? last[size_t(c)] : when;
+    SendShortMessage(0xB0, c, 121, 0, at);
+    SendShortMessage(0xB0, c, 123, 0, at);
   }
 }
 
@@ -336,8 +347,9 @@ void MidiDevices::SendChannelEvent(int channel, int type, int value, int param, 
 void MidiDevices::PrepareChannels(int channel, MidiTime when) {
   Trace("PrepareChannels ", channel);
   const int first = channel >= 0 ? channel : 0;
-  const int last = channel >= 0 ? channel : 23;
+  const int last = channel >= 0 ? channel : MidiChannelCount - 1;
   for (int c = first; c <= last && c < MidiChannelCount; ++c) {
+    if (!HasOutput(BlockOf(c))) continue;
     for (int type = 1; type <= 9; ++type) {
       const int preset = song_.MidiChannelParams(c, type);
       SendChannelEvent(c, type, preset >= 128 ? DefaultControllerValues[type] : preset, -1, when);
@@ -352,12 +364,12 @@ void MidiDevices::PrepareChannels(int channel, MidiTime when) {
 }
 
 void MidiDevices::PassThrough(const ShortMessage& message, int channel) {
-  if (channel < 0 || channel > 15) return;
+  if (channel < 0 || channel >= MidiChannelCount) return;
   ShortMessage out = message;
   // A channel message moves to the selected channel; adding to its own channel would change its
   // kind (0x82 + 15 is a note-on). System messages have no channel and pass unchanged.
-  if (out.bytes[0] < 0xF0) out.bytes[0] = uint8_t((out.bytes[0] & 0xF0) | channel);
-  Send(out, SendNow);
+  if (out.bytes[0] < 0xF0) out.bytes[0] = uint8_t((out.bytes[0] & 0xF0) | (channel % 16));
+  Send(BlockOf(channel), out, SendNow);
 }
 
 }  // namespace varnel

@@ -1,10 +1,14 @@
-// The device layer: one output and at most one input for the whole program, the message kinds the
-// song produces, and the channel preparation that brings every MIDI channel into the song's state.
+// The device layer: up to three outputs (MIDI channels 0..15, 16..31 and 32..47, each on wire
+// channels 1..16 of its own device) and at most one input, the message kinds the song produces, the
+// channel preparation that brings every MIDI channel into the song's state, and the ledger of the
+// notes each output sounds. Which devices are chosen, and what state each is in, belongs to the
+// DeviceSession this object holds (device_session.h).
 //
-// Threads: Send* and PrepareChannels may be called from the UI thread and the row clock at once;
-// opening and closing devices and the Select* calls belong to the UI thread.
+// Threads: Send*, PrepareChannels and the notes calls may be called from the UI thread and the row
+// clock at once; opening, closing and the session belong to the UI thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <bitset>
 #include <functional>
@@ -19,6 +23,7 @@
 
 namespace varnel {
 
+class DeviceSession;
 class TVNSong;
 
 // What each of the event types 1..9 sends when the MIDI channel's preset is not set.
@@ -35,6 +40,10 @@ constexpr int EventRPN = 13;
 constexpr int EventProgram = 14;
 constexpr int EventTempo = 15;
 
+// The song's 48 MIDI channels go to three outputs of sixteen wire channels each.
+inline constexpr int OutputBlocks = 3;
+inline constexpr int BlockOf(int midiChannel) { return midiChannel / 16; }
+
 // Options of one output device, kept by its name (the menu caption, as the song stores it).
 struct OutputOptions {
   bool midiClock = false;        // send MIDI clock, Start, Continue, Stop and Song Position Pointer
@@ -46,6 +55,12 @@ class MidiDevices {
  public:
   MidiDevices(MidiBackend& backend, TVNSong& song);
   ~MidiDevices();
+  MidiDevices(const MidiDevices&) = delete;
+  MidiDevices& operator=(const MidiDevices&) = delete;
+
+  // Which devices are chosen, by name, and their states (UI thread).
+  DeviceSession& Session() { return *session_; }
+  const DeviceSession& Session() const { return *session_; }
 
   // Called after a tempo event has set the song's BPM, with the event's time (the transport
   // restarts its timer).
@@ -55,42 +70,55 @@ class MidiDevices {
   // The same with the time each message arrived; used instead of the plain handler when set.
   // Both apply from the next OpenMidiIn.
   void SetTimedInputHandler(TimedMidiInputHandler handler) { timedInputHandler_ = std::move(handler); }
+  // What an opened input calls: the handlers above (the session opens inputs with it).
+  TimedMidiInputHandler InputDispatch();
 
-  // Per-device options (UI thread). They apply whenever that device is the open output; the
-  // latency offset at once, MIDI clock from the next start of playback.
+  // Per-device options (UI thread). They apply whenever that device is open; the latency offset at
+  // once, MIDI clock from the next start of playback.
   void SetOutputOptions(const std::string& deviceName, const OutputOptions& options);
   OutputOptions GetOutputOptions(const std::string& deviceName) const;
-  // The open output's: its name ("MIDI Mapper" for -1) and whether it gets MIDI clock.
+  // The first output's chosen device ("MIDI Mapper" for the embedded synth).
   std::string OutDeviceName() const;
-  bool MidiClockEnabled() const { return midiClock_.load(); }
-  // How far ahead of its rows the row clock should run for the open output (MidiOutput::Lead).
+  // Whether any open output gets MIDI clock.
+  bool MidiClockEnabled() const;
+  // How far ahead of its rows the row clock should run: the longest MidiOutput::Lead of the open outputs.
   std::chrono::nanoseconds OutputLead() const;
-  // The open output's MidiOutput::ClockRatio (1 with none).
+  // The MidiOutput::ClockRatio of the first open output (1 with none).
   double OutputClockRatio() const;
-  // Withdraws what the open output still holds for later than `after` (MidiOutput::CancelAfter).
+  // Withdraws what the open outputs still hold for later than `after` (MidiOutput::CancelAfter).
   void CancelPending(MidiTime after);
 
+  // The first output and the input by id of the last listing, as the device menus once numbered
+  // them (-1: the MIDI Mapper, or "None" for the input). The session chooses by name.
   std::vector<std::string> GetMidiOutDevices();
   std::vector<std::string> GetMidiInDevices();
   bool OpenMidiOut(int deviceId);
-  bool CloseMidiOut();
+  bool CloseMidiOut();  // every output, ending the notes each sounds
   bool OpenMidiIn(int deviceId);
   bool CloseMidiIn();
-  int OutDeviceId() const { return outDeviceId_; }
-  int InDeviceId() const { return inDeviceId_; }
-  bool InputOpenFlag() const { return inputOpen_; }
-  bool HasOutput() const;
-
-  // What the device menus do: item 0 is "MIDI Mapper" (output) or "None" (input), item i > 0 is
-  // device i - 1. The caption is stored in the song and shown on the status bar.
+  int OutDeviceId() const;
+  int InDeviceId() const;
+  bool InputOpenFlag() const;
+  bool HasOutput() const;  // the first output is open
   void SelectOutDevice(int deviceId, const std::string& caption);
   void SelectInDevice(int deviceId, const std::string& caption);
-  // After a song is loaded: select the output the song names, if there is one and it is not in use.
   void CheckOutDevice();
-  // At start-up: the devices stored in the settings (an empty name means the default item).
   void RestoreDevices(const std::string& outName, const std::string& inName);
 
-  // Sending. Channel messages for channels outside 0..15 are dropped.
+  // The outputs of the three blocks, as the session opens and closes them (UI thread).
+  // Installs an output for `block` under its device name and prepares the block's channels. When
+  // the same device had gone with notes sounding, those get their note-offs first.
+  void InstallOutput(int block, std::unique_ptr<MidiOutput> output, const std::string& name);
+  // Ends the block's sounding notes with note-offs, then all-notes-off, and closes the output.
+  void CloseOutput(int block);
+  // For an output whose device has gone: closed without a message, its sounding notes remembered
+  // for when the same device returns.
+  void DropLostOutput(int block);
+  bool HasOutput(int block) const;
+  // The output's MidiOutput::Lost (empty: open and working, or not open).
+  std::string OutputLost(int block) const;
+
+  // Sending. Channels 0..47; a channel whose block has no output sends nothing.
   void SendShortMessage(int status, int channel, int data1, int data2, MidiTime when = SendNow);
   void NoteOn(int channel, int note, int velocity, MidiTime when = SendNow);
   void NoteOff(int channel, int note, int velocity, MidiTime when = SendNow);
@@ -98,25 +126,38 @@ class MidiDevices {
   // Controller 123 on one channel, or with -1 on every channel; each sounding note of those
   // channels first gets its own note-off, as some synths ignore the controller.
   void AllNotesOff(int channel, MidiTime when = SendNow);
+  // Controllers 121 and 123 on one channel or all (-1), after the note-offs of their sounding notes.
   void ResetChannels(int channel, MidiTime when = SendNow);
   void SendChannelEvent(int channel, int type, int value, int param, MidiTime when = SendNow);
+  // One channel, or with -1 every channel whose block has an output.
   void PrepareChannels(int channel, MidiTime when = SendNow);
-  // An incoming message passed on to the output on MIDI channel `channel`.
+  // An incoming message passed on to the output on MIDI channel `channel` (0..47).
   void PassThrough(const ShortMessage& message, int channel);
-  // System messages (MIDI clock, Start, Continue, Stop) and the Song Position Pointer (0..16383).
+  // System messages (MIDI clock, Start, Continue, Stop) and the Song Position Pointer (0..16383),
+  // to each output whose device gets MIDI clock.
   void SendSystem(uint8_t status, MidiTime when = SendNow);
   void SongPositionPointer(int sixteenths, MidiTime when = SendNow);
+  // Notes sounding on MIDI channel 0..47, or on all (-1).
   int SoundingNoteCount(int channel = -1) const;
   // The notes sounding on MIDI channel 0..15 (started by Varnel and not yet ended); any thread.
   std::bitset<128> NotesSounding(int channel) const;
 
  private:
-  void Send(const ShortMessage& message, MidiTime when);
-  static std::string ResultText(int result);
-  void ApplyOptions();
-  // Note-offs for the sounding notes of `channel` (-1: all); marks in `released` the channels that had
-  // any, with the time their last note-off went at.
-  int Release(int channel, MidiTime when, MidiTime (&released)[16]);
+  void Send(int block, const ShortMessage& message, MidiTime when);
+  void ApplyOptions(int block);
+  // Note-offs for the sounding notes of MIDI channel `channel` (-1: all; of one block only with
+  // `onlyBlock`); returns the channels (bit c for 0..47) that had any, with in `last` the time their
+  // last note-off went at.
+  uint64_t Release(int channel, MidiTime when, std::array<MidiTime, 48>& last, int onlyBlock = -1);
+  // Controller 123 on a channel, after the time of its last note-off when it had sounding notes.
+  void NotesOffController(int channel, uint64_t released, const std::array<MidiTime, 48>& last, MidiTime when);
+
+  struct Block {
+    std::unique_ptr<MidiOutput> output;
+    std::string name;             // the device installed, or the one that went with notes sounding
+    SoundingNotes sounding;       // what the output (or the device that went) still sounds
+    bool midiClock = false;
+  };
 
   MidiBackend& backend_;
   TVNSong& song_;
@@ -124,21 +165,10 @@ class MidiDevices {
   MidiInputHandler inputHandler_;
   TimedMidiInputHandler timedInputHandler_;
   std::map<std::string, OutputOptions> options_;
-  std::atomic<bool> midiClock_{false};
 
-  mutable std::mutex outputMutex_;  // held only to swap the output and for one Send
-  std::unique_ptr<MidiOutput> output_;
-  SoundingNotes sounding_;  // guarded by outputMutex_
-  std::unique_ptr<MidiInput> input_;
-  std::vector<std::string> outNames_;  // from the last enumeration
-  std::vector<std::string> inNames_;
-  int outDeviceId_ = -1;
-  int outResult_ = 0;
-  int outDeviceCount_ = 0;
-  int inDeviceId_ = -1;
-  bool inputOpen_ = false;
-  int inResult_ = 0;
-  int inDeviceCount_ = 0;
+  mutable std::mutex outputMutex_;  // held only to swap an output and for one Send
+  std::array<Block, OutputBlocks> blocks_;  // outputs and ledgers guarded by outputMutex_
+  std::unique_ptr<DeviceSession> session_;  // last: it closes its devices through the members above
 };
 
 }  // namespace varnel

@@ -59,6 +59,9 @@ class MidiOutput {
   // output that places messages on its frames measures it; the row clock stretches its rows by it,
   // so that rows lie a whole number of the device's frames apart and clocks between them too.
   virtual double ClockRatio() const { return 1.0; }
+  // Why the device can no longer be reached (its server stopped, its port vanished); empty while it
+  // works. A lost output drops what it is sent. UI thread; never blocks.
+  virtual std::string Lost() const { return {}; }
 };
 
 // An open input device. It calls its handler on the backend's own thread, one message at a time,
@@ -66,14 +69,17 @@ class MidiOutput {
 class MidiInput {
  public:
   virtual ~MidiInput() = default;
+  // As MidiOutput::Lost.
+  virtual std::string Lost() const { return {}; }
 };
 
 using MidiInputHandler = std::function<void(const ShortMessage&)>;
 // The same with the time the message arrived on MidiClock (JACK: from the frame it arrived at).
 using TimedMidiInputHandler = std::function<void(const ShortMessage&, MidiTime)>;
 
-// Lists and opens devices. Device ids are indexes into the lists; output id -1 is the "MIDI Mapper",
-// Varnel's embedded General MIDI synth. A failed open returns null and sets a non-zero result code.
+// Lists and opens devices. Device ids are indexes into the last listing; output id -1 is the "MIDI
+// Mapper", Varnel's embedded General MIDI synth. A failed open returns null and sets a non-zero
+// result code.
 class MidiBackend {
  public:
   virtual ~MidiBackend() = default;
@@ -87,6 +93,20 @@ class MidiBackend {
         id, [handler = std::move(handler)](const ShortMessage& message) { handler(message, MidiClock::now()); },
         result);
   }
+  // What a result code of a failed open means, for the status bar ("" when the backend cannot say).
+  virtual std::string ResultText(int result) const {
+    (void)result;
+    return {};
+  }
+  // Whether a failed open with this code may work later without the user doing anything in Varnel
+  // (a server or a port that is not there yet): the device then waits as missing.
+  virtual bool MayReturn(int result) const {
+    (void)result;
+    return false;
+  }
+  // `changed` runs (on any thread, it must not block) when devices may have come or gone: a server
+  // stopped or started, a port appeared or vanished. Backends that cannot tell never call it.
+  virtual void SetChangeHandler(std::function<void()> changed) { (void)changed; }
 };
 
 }  // namespace varnel

@@ -31,6 +31,10 @@ RowPeriod PlaybackEngine::Period() const {
 
 bool PlaybackEngine::StartPlayTimer() {
   const RowPeriod period = Period();
+  {
+    std::scoped_lock lock(song_.ShapeLock());  // the row clock reads it while it holds the lock
+    held_.resize(size_t(std::max(song_.TracksCount(), 0)));
+  }
   devices_.PrepareChannels(-1);
   playing_ = true;
   clock_.SetLead(devices_.OutputLead());
@@ -106,6 +110,11 @@ void PlaybackEngine::BeginTransport() {
 void PlaybackEngine::Halt(Transport state) {
   // The row clock runs ahead of timestamping outputs: rows due after this moment are withdrawn.
   devices_.CancelPending(MidiClock::now());
+  // The all-notes-off that follows ends what the tracks held, through the device layer's ledger.
+  {
+    std::scoped_lock lock(song_.ShapeLock());
+    for (HeldNotes& notes : held_) notes.Clear();
+  }
   if (transport_ == Transport::Running && midiClock_) devices_.SendSystem(MidiStop);
   if (transport_ == Transport::Running || state == Transport::Stopped) transport_ = state;
   pausedAt_ = state == Transport::Paused ? RowsFromTop(song_) : -1;
@@ -178,7 +187,12 @@ void PlaybackEngine::PlayChannel(int channel, int first, int end, int& shortest,
   } else {
     p = s.CurrentPattern;
   }
+  // With "d/a releases" a track may hold several notes: a release ends every one of them.
   auto release = [&](int t) {
+    if (size_t(t) < held_.size() && !held_[size_t(t)].Empty()) {
+      held_[size_t(t)].Release([&](int midi, int note) { devices_.NoteOff(midi, note, 0, when); });
+      return;
+    }
     const int owner = s.SoundingChannel(t);
     devices_.NoteOff(s.GetMidiChannel(owner), s.SoundingNote(t), 0, when);
   };
@@ -198,6 +212,7 @@ void PlaybackEngine::PlayChannel(int channel, int first, int end, int& shortest,
   }
 
   const int midiChannel = s.ChannelParams(channel, TVNSong::ParamMidiChannel);
+  const bool holds = s.GetReleaseMode(channel) == 255;
   for (int t = first; t < end; ++t) {
     const int type = s.TrackType(t);
     const int32_t c = s.CellData(p, t, row);
@@ -210,6 +225,10 @@ void PlaybackEngine::PlayChannel(int channel, int first, int end, int& shortest,
       }
       const int note = c + s.GetTranspose(channel);
       if (note < 0 || note > 127) continue;  // transposed out of the MIDI range: nothing to play
+      if (holds && size_t(t) < held_.size() && !held_[size_t(t)].Add(midiChannel, note)) {
+        release(t);  // the channel's MIDI channel has changed under the held notes
+        held_[size_t(t)].Add(midiChannel, note);
+      }
       devices_.NoteOn(midiChannel, note, velocity, when);
       s.StoreChannelActivity(channel, 1);
       s.StoreSoundingNote(t, note);

@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 #include "midi/midi_clock.h"
 #include "midi/midi_output.h"
 #include "midi/row_clock.h"
+#include "midi/sounding_notes.h"
 
 namespace varnel {
 
@@ -77,6 +79,9 @@ class PlaybackEngine {
   // row clock while it runs and to the UI thread otherwise.
   std::atomic<bool> midiClock_{false};
   MidiClockPulses pulses_;
+  // Per track, what "d/a releases" keeps sounding: sized by the UI thread under the song's shape lock,
+  // used by the row clock while it holds that lock.
+  std::vector<HeldNotes> held_;
   Transport transport_ = Transport::Stopped;  // what the receivers of MIDI clock were last told
   int64_t pausedAt_ = -1;                     // the song position of the last pause
 };

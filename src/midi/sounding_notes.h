@@ -48,4 +48,32 @@ class SoundingNotes {
   std::array<int64_t, 16 * 128> last_;   // the time of the key's last note-on or note-off; -1: none
 };
 
+// The notes one track has started since its last release, where they are kept until a note-off cell
+// ("d/a releases"): such a track may hold several at once, all on one MIDI channel. Playback and the
+// file export release every one of them; no allocation.
+class HeldNotes {
+ public:
+  bool Empty() const { return bits_[0] == 0 && bits_[1] == 0; }
+  int Channel() const { return channel_; }
+  // False (and nothing added) when notes of another channel are held: release those first.
+  bool Add(int channel, int note) {
+    if (note < 0 || note > 127 || (!Empty() && channel != channel_)) return false;
+    channel_ = channel;
+    bits_[size_t(note / 64)] |= uint64_t(1) << (note % 64);
+    return true;
+  }
+  // f(channel, note) for each held note in ascending order; then none is held.
+  template <class F>
+  void Release(F f) {
+    for (int note = 0; note < 128; ++note)
+      if (bits_[size_t(note / 64)] & (uint64_t(1) << (note % 64))) f(channel_, note);
+    Clear();
+  }
+  void Clear() { bits_ = {}; }
+
+ private:
+  std::array<uint64_t, 2> bits_{};
+  int channel_ = 0;
+};
+
 }  // namespace varnel

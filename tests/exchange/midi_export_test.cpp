@@ -160,7 +160,7 @@ TEST(MidiExport, RunningStatus_OnlyForStartsOrReleasesOfOneRow) {
   }
 }
 
-TEST(MidiExport, DaReleases_KeepTheNoteUntilANoteOffCell) {
+TEST(MidiExport, DaReleases_KeepTheNotesUntilANoteOffCellWhichEndsThemAll) {
   struct Case {
     int releaseMode;
     const char* track;
@@ -171,9 +171,11 @@ TEST(MidiExport, DaReleases_KeepTheNoteUntilANoteOffCell) {
        "00 C0 00 00 90 3C 64 82 7C 80 3C 00 04 90 3E 64 82 7C 80 3E 00 86 00 80 3E 00 00 FF 2F 00",
        {"1 0 note_on 0 60 100", "1 380 note_off 0 60 0", "1 384 note_on 0 62 100", "1 764 note_off 0 62 0",
         "1 1532 note_off 0 62 0"}},
+      // The note-off cell ends every note the track started since its last release.
       {255,
-       "00 C0 00 00 90 3C 64 83 00 90 3E 64 82 7C 80 3E 00 86 00 80 3E 00 00 FF 2F 00",
-       {"1 0 note_on 0 60 100", "1 384 note_on 0 62 100", "1 764 note_off 0 62 0", "1 1532 note_off 0 62 0"}},
+       "00 C0 00 00 90 3C 64 83 00 90 3E 64 82 7C 80 3C 00 00 3E 00 86 00 80 3E 00 00 FF 2F 00",
+       {"1 0 note_on 0 60 100", "1 384 note_on 0 62 100", "1 764 note_off 0 60 0", "1 764 note_off 0 62 0",
+        "1 1532 note_off 0 62 0"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.releaseMode);

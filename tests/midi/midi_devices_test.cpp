@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "midi/device_session.h"
 #include "midi/midi_devices.h"
 #include "midi/recording_output.h"
 #include "song/song.h"
@@ -283,7 +284,9 @@ TEST_F(MidiDevicesTest, OpenMidiIn_Succeeds_PreparesOutputAndDeliversInput) {
   EXPECT_EQ(Sent().size(), 16u * 13u);
   backend.Receive(MakeShortMessage(0x90, 60, 100));
   EXPECT_EQ(received, Messages{"90 3C 64"});
-  EXPECT_FALSE(devices.CloseMidiIn());  // only an input chosen through the menu counts as open
+  EXPECT_TRUE(devices.CloseMidiIn());
+  backend.Receive(MakeShortMessage(0x90, 61, 100));
+  EXPECT_EQ(received, Messages{"90 3C 64"});
 }
 
 TEST_F(MidiDevicesTest, GetDevices_ListsBackendNamesInOrder) {
@@ -293,6 +296,7 @@ TEST_F(MidiDevicesTest, GetDevices_ListsBackendNamesInOrder) {
   EXPECT_EQ(devices.GetMidiInDevices(), Messages{"Keys"});
 }
 
+// A failed open keeps its message on the status bar: it is not replaced by "Device: NAME".
 TEST_F(MidiDevicesTest, SelectOutDevice_StoresCaptionWithoutAmpersandEvenWhenOpenFails) {
   devices.SelectOutDevice(0, "&Recorder");
   EXPECT_EQ(song.DeviceName, "Recorder");
@@ -304,28 +308,32 @@ TEST_F(MidiDevicesTest, SelectOutDevice_StoresCaptionWithoutAmpersandEvenWhenOpe
   devices.SelectOutDevice(-1, "MIDI &Mapper");
   EXPECT_EQ(song.DeviceName, "MIDI Mapper");
   EXPECT_EQ(devices.OutDeviceId(), -1);
-  ASSERT_EQ(reporter.statuses.size(), 2u);
-  EXPECT_EQ(reporter.statuses[0].text, "Could not open midi out, rc = 04");
-  EXPECT_EQ(reporter.statuses[1].text, "Device: MIDI Mapper");
+  EXPECT_EQ(LastStatus(), "Could not open midi out, rc = 04");
+  EXPECT_EQ(devices.Session().Status(0).state, DeviceState::Failed);
+  EXPECT_EQ(devices.Session().StatusText(0), "Out: MIDI Mapper (failed: rc = 04)");
 }
 
-TEST_F(MidiDevicesTest, SelectInDevice_None_SetsFlagAndShowsBothTexts) {
-  devices.SelectInDevice(-1, "&None");
-  EXPECT_EQ(song.InDeviceName, "None");
-  EXPECT_TRUE(devices.InputOpenFlag());
-  ASSERT_EQ(reporter.statuses.size(), 2u);
-  EXPECT_EQ(reporter.statuses[0].text, "No MIDI In Device selected");
-  EXPECT_EQ(reporter.statuses[1].text, "InDevice: None");
-
+TEST_F(MidiDevicesTest, SelectInDevice_None_ClosesTheInputAndShowsBothTexts) {
   std::vector<std::string> received;
   devices.SetInputHandler([&](const ShortMessage& m) { received.push_back(HexBytes(m)); });
   devices.SelectInDevice(0, "Recorder &In");
   EXPECT_EQ(song.InDeviceName, "Recorder In");
   EXPECT_EQ(devices.InDeviceId(), 0);
+  EXPECT_TRUE(devices.InputOpenFlag());
+  EXPECT_EQ(devices.Session().StatusText(DeviceSession::InputSlot), "In: Recorder In");
   backend.Receive(MakeShortMessage(0x80, 60, 0));
-  EXPECT_TRUE(devices.CloseMidiIn());
+
+  reporter.Clear();
+  devices.SelectInDevice(-1, "&None");
+  EXPECT_EQ(song.InDeviceName, "None");
+  EXPECT_FALSE(devices.InputOpenFlag());
+  EXPECT_EQ(devices.InDeviceId(), -1);
+  ASSERT_EQ(reporter.statuses.size(), 2u);
+  EXPECT_EQ(reporter.statuses[0].text, "No MIDI In Device selected");
+  EXPECT_EQ(reporter.statuses[1].text, "InDevice: None");
   backend.Receive(MakeShortMessage(0x80, 61, 0));  // closed: not delivered
   EXPECT_EQ(received, Messages{"80 3C 00"});
+  EXPECT_EQ(devices.Session().StatusText(DeviceSession::InputSlot), "In: None");
 }
 
 TEST_F(MidiDevicesTest, CheckOutDevice_SongNamesDevice_SelectsFirstMatchUnlessInUse) {
@@ -357,28 +365,41 @@ TEST_F(MidiDevicesTest, CheckOutDevice_SongNamesDevice_SelectsFirstMatchUnlessIn
   EXPECT_EQ(song.DeviceName, "Missing");
 }
 
-TEST_F(MidiDevicesTest, RestoreDevices_LastMatchingOutputAndInputOnlyWhenNotNone) {
-  backend.outputs = {"Same", "S&ame", "Other"};
-  backend.inputs = {"Pads", "P&ads"};
+// Devices are remembered by name; a name stored when "&" was left out of it still finds its device.
+TEST_F(MidiDevicesTest, RestoreDevices_ByNameThenWithoutAmpersand) {
+  backend.outputs = {"S&ame", "Same", "Other"};
+  backend.inputs = {"P&ads", "Keys"};
   devices.RestoreDevices("Same", "Pads");
   EXPECT_EQ(devices.OutDeviceId(), 1);
   EXPECT_EQ(song.DeviceName, "Same");
-  EXPECT_EQ(devices.InDeviceId(), 1);
+  EXPECT_EQ(devices.InDeviceId(), 0);
   EXPECT_TRUE(devices.InputOpenFlag());
-  EXPECT_EQ(song.InDeviceName, "Pads");
+  EXPECT_EQ(song.InDeviceName, "P&ads");
 }
 
-TEST_F(MidiDevicesTest, RestoreDevices_AbsentOrUnknownNames_MapperAndNoInput) {
-  const std::pair<std::string, std::string> names[] = {{"", ""}, {"Gone", "None"}, {"Gone", "Gone"}};
-  for (const auto& [out, in] : names) {
-    SCOPED_TRACE(out + "/" + in);
+// A stored device that is not there is not replaced by another: it waits as missing.
+TEST_F(MidiDevicesTest, RestoreDevices_UnknownNamesWaitAsMissing_AbsentNamesMapperAndNoInput) {
+  struct Case {
+    std::string out, in;
+    DeviceState outState, inState;
+  };
+  const Case cases[] = {{"", "", DeviceState::Open, DeviceState::None},
+                        {"Gone", "None", DeviceState::Missing, DeviceState::None},
+                        {"Gone", "Gone In", DeviceState::Missing, DeviceState::Missing}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out + "/" + c.in);
     MidiDevices fresh(backend, song);
     reporter.Clear();
-    fresh.RestoreDevices(out, in);
-    EXPECT_EQ(fresh.OutDeviceId(), -1);
-    EXPECT_EQ(song.DeviceName, "MIDI Mapper");
-    EXPECT_FALSE(fresh.InputOpenFlag());
-    EXPECT_EQ(fresh.InDeviceId(), -1);
+    fresh.RestoreDevices(c.out, c.in);
+    const DeviceSession& session = fresh.Session();
+    EXPECT_EQ(session.Status(0).state, c.outState);
+    EXPECT_EQ(session.Status(DeviceSession::InputSlot).state, c.inState);
+    EXPECT_EQ(song.DeviceName, c.out.empty() ? "MIDI Mapper" : c.out);
+    EXPECT_EQ(fresh.OutDeviceId(), c.out.empty() ? -1 : -2);
+    EXPECT_EQ(fresh.HasOutput(), c.out.empty());
+    if (c.outState == DeviceState::Missing) {
+      EXPECT_EQ(session.StatusText(0), "Out: Gone (missing: not found)");
+    }
     for (const auto& s : reporter.statuses) EXPECT_EQ(s.text.rfind("InDevice: ", 0), std::string::npos) << s.text;
   }
 }

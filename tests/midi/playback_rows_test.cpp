@@ -87,14 +87,14 @@ TEST_F(PlaybackRowsTest, Row_ReleasesBeforeStartsThenAutomation_ChannelByChannel
   EXPECT_EQ(Sent(1), (Messages{"80 3C 00", "80 40 00", "90 3E 64", "90 41 64", "B0 0A 0A", "81 43 00", "91 45 64"}));
 }
 
-TEST_F(PlaybackRowsTest, ReleaseMode_255KeepsNoteUntilNoteOffCell) {
+TEST_F(PlaybackRowsTest, ReleaseMode_255KeepsNotesUntilNoteOffCellWhichEndsThemAll) {
   struct Case {
     int mode;
     Messages rows[4];
   };
   const Case cases[] = {
       {0, {{"80 00 00", "90 3C 64"}, {"80 3C 00", "90 3E 64"}, {"80 3E 00"}, {}}},
-      {255, {{"90 3C 64"}, {"90 3E 64"}, {"80 3E 00"}, {}}},
+      {255, {{"90 3C 64"}, {"90 3E 64"}, {"80 3C 00", "80 3E 00"}, {}}},  // every note the track holds
   };
   const int cells[4] = {60, 62, CellNoteOff, CellEmpty};
   for (int r = 0; r < 4; ++r) song.StoreCell(0, 0, r, cells[r]);
