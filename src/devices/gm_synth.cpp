@@ -12,6 +12,7 @@
 
 #include "devices/device_log.h"
 #include "devices/device_results.h"
+#include "devices/jack_audio_output.h"
 #include "devices/jack_server.h"
 #include "song/reporter.h"
 
@@ -27,27 +28,25 @@ struct GmSynth::Handles {
 };
 
 struct EmbeddedSynthOutput::Driver {
-  fluid_audio_driver_t* driver = nullptr;
-  std::string jackServer;  // when the driver is JACK's
+  fluid_settings_t* settings = nullptr;     // the audio driver's own
+  fluid_audio_driver_t* driver = nullptr;   // a FluidSynth driver (not JACK's), or
+  std::unique_ptr<JackAudioOutput> jack;    // Varnel's own JACK client
   std::atomic<TimedSynth*> timed{nullptr};  // silence until the synth runs at the driver's rate
 
   // The audio thread. The buffers come zeroed.
   static int Render(void* data, int frames, int, float*[], int outputs, float* out[]) {
-    const MidiTime now = MidiClock::now();
-    TimedSynth* timed = static_cast<Driver*>(data)->timed.load(std::memory_order_acquire);
-    if (timed && outputs >= 2) timed->Render(out[0], out[1], frames, now);
+    if (outputs >= 2) RenderJack(data, out[0], out[1], frames, MidiClock::now());
     return FLUID_OK;
+  }
+  static void RenderJack(void* data, float* left, float* right, int frames, MidiTime now) {
+    TimedSynth* timed = static_cast<Driver*>(data)->timed.load(std::memory_order_acquire);
+    if (timed) timed->Render(left, right, frames, now);
   }
 
   ~Driver() {
-    if (!driver) return;
-    // Like RtMidi's, FluidSynth's JACK client crashes when closed after its server has gone.
-    if (!jackServer.empty() && !JackServerRunning(jackServer)) {
-      Trace("JACK server ", jackServer, " has gone; the synth's audio output stays unclosed");
-      KeepForever(driver);
-      return;
-    }
-    delete_fluid_audio_driver(driver);
+    jack.reset();
+    if (driver) delete_fluid_audio_driver(driver);
+    if (settings) delete_fluid_settings(settings);
   }
 };
 
@@ -120,7 +119,7 @@ std::unique_ptr<GmSynth> GmSynth::Create(const SynthSettings& settings, int& res
   // is closer to what was asked for.
   fluid_settings_setnum(handles->settings, "synth.sample-rate", std::clamp(settings.sampleRate, 8000.0, 96000.0));
   fluid_settings_setnum(handles->settings, "synth.gain", std::clamp(settings.gain, 0.0, 10.0));
-  fluid_settings_setint(handles->settings, "audio.jack.autoconnect", 1);
+  fluid_settings_setint(handles->settings, "synth.midi-channels", 48);  // the song's three blocks
   if (!settings.effects) {
     fluid_settings_setint(handles->settings, "synth.reverb.active", 0);
     fluid_settings_setint(handles->settings, "synth.chorus.active", 0);
@@ -155,7 +154,7 @@ void GmSynth::Send(const ShortMessage& message, MidiTime) {
   if (message.size == 0) return;
   fluid_synth_t* synth = handles_->synth;
   const int status = message.bytes[0];
-  const int channel = status & 0x0F;
+  const int channel = (status & 0x0F) + 16 * std::min<int>(message.port, 2);
   const int data1 = message.size > 1 ? message.bytes[1] & 0x7F : 0;
   const int data2 = message.size > 2 ? message.bytes[2] & 0x7F : 0;
   switch (status & 0xF0) {
@@ -201,44 +200,53 @@ void EmbeddedSynthOutput::SetLatencyOffset(std::chrono::nanoseconds offset) { ti
 
 void EmbeddedSynthOutput::CancelAfter(MidiTime after) { timed_->CancelAfter(after); }
 
-std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettings& settings, int& result) {
-  auto synth = GmSynth::Create(settings, result);
-  if (!synth) return nullptr;
-  const double createdRate = synth->SampleRate();
-  auto timed = std::make_unique<TimedSynth>(*synth, createdRate);
+std::string EmbeddedSynthOutput::Lost() const { return driver_->jack ? driver_->jack->Lost() : ""; }
+
+std::unique_ptr<EmbeddedSynthOutput> EmbeddedSynthOutput::Open(const SynthSettings& settings, int& result,
+                                                               std::shared_ptr<DeviceNews> news) {
+  QuietDeviceLibraries();
+  if (FindSoundFont(settings.soundFont).empty()) {
+    result = DeviceNoSoundFont;
+    return nullptr;
+  }
+  // The audio output first: where there is none, trying costs little; loading a SoundFont does not.
   auto driver = std::make_unique<Driver>();
-  fluid_settings_t* fluid = synth->handles_->settings;
-  auto start = [&] { return new_fluid_audio_driver2(fluid, &Driver::Render, driver.get()); };
-  driver->driver = start();
-  // With no driver chosen, the build's default may be a sound server that is not running; the
-  // others that this machine might have are tried in turn, so that a new user hears the song.
-  if (!driver->driver && settings.audioDriver.empty()) {
-    for (const char* name : {"pipewire", "pulseaudio", "jack", "alsa", "sdl2", "oss"}) {
-      // Only a JACK server that already runs: libjack would otherwise start one of its own.
-      if (std::string_view(name) == "jack" && !JackServerRunning(CurrentJackServer())) continue;
-      if (fluid_settings_setstr(fluid, "audio.driver", name) != FLUID_OK) continue;
-      driver->driver = start();
-      if (driver->driver) break;
+  driver->settings = new_fluid_settings();
+  if (!driver->settings) {
+    result = DeviceSynthFailed;
+    return nullptr;
+  }
+  double rate = std::clamp(settings.sampleRate, 8000.0, 96000.0);
+  fluid_settings_setnum(driver->settings, "synth.sample-rate", rate);
+  // With no driver chosen, each that this machine might have is tried in turn, so that a new user
+  // hears the song. JACK only where a server already runs: libjack would otherwise start one.
+  std::vector<std::string> drivers{settings.audioDriver};
+  if (settings.audioDriver.empty()) drivers = {"pipewire", "jack", "pulseaudio", "alsa", "sdl2", "oss"};
+  for (const std::string& name : drivers) {
+    if (name == "jack") {
+      if (!JackServerRunning(CurrentJackServer())) continue;
+      int jackResult = DeviceOk;
+      driver->jack = JackAudioOutput::Open(&Driver::RenderJack, driver.get(), jackResult, news);
+      if (!driver->jack) continue;
+      rate = driver->jack->SampleRate();  // the server's own rate: the synth follows it
+      break;
+    }
+    if (fluid_settings_setstr(driver->settings, "audio.driver", name.c_str()) != FLUID_OK) continue;
+    driver->driver = new_fluid_audio_driver2(driver->settings, &Driver::Render, driver.get());
+    if (driver->driver) {
+      fluid_settings_getnum(driver->settings, "synth.sample-rate", &rate);
+      break;
     }
   }
-  if (!driver->driver) {
+  if (!driver->jack && !driver->driver) {
     result = DeviceNoAudio;
     return nullptr;
   }
-  if (fluid_settings_str_equal(synth->handles_->settings, "audio.driver", "jack")) {
-    char* server = nullptr;
-    fluid_settings_dupstr(synth->handles_->settings, "audio.jack.server", &server);
-    driver->jackServer = server && *server ? server : CurrentJackServer();
-    fluid_free(server);
-  }
-  // A driver that runs at a rate of its own (JACK's) says so in the settings; the synth follows.
-  if (const double rate = synth->SampleRate(); rate != createdRate) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    fluid_synth_set_sample_rate(synth->handles_->synth, float(rate));
-#pragma GCC diagnostic pop
-    timed->SetSampleRate(rate);
-  }
+  SynthSettings at = settings;
+  at.sampleRate = rate;
+  auto synth = GmSynth::Create(at, result);
+  if (!synth) return nullptr;  // the driver goes first and stops calling back
+  auto timed = std::make_unique<TimedSynth>(*synth, synth->SampleRate());
   driver->timed.store(timed.get(), std::memory_order_release);
   result = DeviceOk;
   return std::unique_ptr<EmbeddedSynthOutput>(

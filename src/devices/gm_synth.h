@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/jack_server.h"
 #include "devices/timed_synth.h"
 #include "exchange/song_render.h"
 #include "midi/midi_output.h"
@@ -34,7 +35,8 @@ class GmSynth final : public MidiOutput {
   static std::unique_ptr<GmSynth> Create(const SynthSettings& settings, int& result);
   ~GmSynth() override;
 
-  // Channel messages sound as on a GM module; 0xFF resets the synth; other system messages are
+  // Channel messages sound as on a GM module, on the synth's channel 16 x port + the message's
+  // (48 channels); 0xFF resets the synth; other system messages are
   // ignored. Safe from several threads at once. `when` is not used: the message plays from the
   // next rendered frame.
   void Send(const ShortMessage& message, MidiTime when) override;
@@ -61,7 +63,9 @@ class GmSynth final : public MidiOutput {
 class EmbeddedSynthOutput final : public MidiOutput {
  public:
   // Null with DeviceNoAudio when the audio output cannot be started (no sound card, no server).
-  static std::unique_ptr<EmbeddedSynthOutput> Open(const SynthSettings& settings, int& result);
+  // `news` hears when the audio output's server stops.
+  static std::unique_ptr<EmbeddedSynthOutput> Open(const SynthSettings& settings, int& result,
+                                                   std::shared_ptr<DeviceNews> news = nullptr);
   ~EmbeddedSynthOutput() override;
 
   void Send(const ShortMessage& message, MidiTime when) override;
@@ -69,6 +73,8 @@ class EmbeddedSynthOutput final : public MidiOutput {
   void SetLatencyOffset(std::chrono::nanoseconds offset) override;
   void CancelAfter(MidiTime after) override;
   bool HoldsMessages() const override { return true; }
+  std::string Lost() const override;  // its JACK server has stopped
+  int Blocks() const override { return 3; }  // MIDI channels 1..48
   // The synth's rate, which is the audio output's.
   double SampleRate() const { return synth_->SampleRate(); }
 

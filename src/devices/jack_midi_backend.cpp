@@ -28,13 +28,39 @@ struct PortClient {
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
   std::string server = CurrentJackServer();
+  std::string other;  // the port connected to, if any
   double sampleRate = 0;
   std::atomic<bool> dead{false};
+  std::shared_ptr<DeviceNews> news;
+
+  // JACK's notification thread. After this the client is libjack's to delete: never touched again.
+  static void Shutdown(jack_status_t, const char*, void* arg) {
+    auto* c = static_cast<PortClient*>(arg);
+    const auto news = c->news;  // once `dead` is set the client may be deleted under this callback
+    c->dead = true;
+    if (news) news->Tell();
+  }
+  static void PortRegistered(jack_port_id_t, int, void* arg) {
+    auto* c = static_cast<PortClient*>(arg);
+    if (c->news) c->news->Tell();
+  }
+  // Before activation.
+  void Watch() {
+    jack_on_info_shutdown(client, &PortClient::Shutdown, this);
+    jack_set_port_registration_callback(client, &PortClient::PortRegistered, this);
+  }
+  // UI thread: its server stopped, or the port it was connected to has gone.
+  std::string Lost() const {
+    if (dead) return "the JACK server has stopped";
+    if (!other.empty() && !jack_port_by_name(client, other.c_str())) return "its port has gone";
+    return "";
+  }
 
   // Opens the client and registers the port, once `other` (a port's full name, unless null) is
   // found. A code of device_results.h; on failure nothing is left open.
   int Open(const char* other, const char* portName, unsigned long flags) {
     QuietDeviceLibraries();
+    if (other) this->other = other;
     client = OpenJackClient(ClientName, server);
     if (!client) return DeviceNoDriver;
     int result = DeviceOk;
@@ -79,7 +105,6 @@ struct JackMidiOutput::Client : PortClient {
   std::atomic<double> ratio{1.0};  // its rate, for the senders (MidiOutput::ClockRatio)
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
-  static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
 
   int Run(jack_nframes_t frames) {
     const int64_t wakeNs = ToNs(MidiClock::now());
@@ -116,12 +141,13 @@ struct JackMidiOutput::Client : PortClient {
 JackMidiOutput::JackMidiOutput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 
 std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& target, const std::string& portName,
-                                                     int& result) {
+                                                     int& result, std::shared_ptr<DeviceNews> news) {
   auto c = std::make_unique<Client>();
+  c->news = std::move(news);
   result = c->Open(target.empty() ? nullptr : target.c_str(), portName.c_str(), JackPortIsOutput);
   if (result != DeviceOk) return nullptr;
   jack_set_process_callback(c->client, &Client::Process, c.get());
-  jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
+  c->Watch();
   if (jack_activate(c->client) != 0 ||
       (!target.empty() && !ConnectJackPorts(c->client, jack_port_name(c->port), target.c_str()))) {
     c->Close();
@@ -166,7 +192,9 @@ void JackMidiOutput::CancelAfter(MidiTime after) {
 
 double JackMidiOutput::ClockRatio() const { return client_->ratio.load(std::memory_order_relaxed); }
 
-std::string JackMidiOutput::PortName() const { return jack_port_name(client_->port); }
+std::string JackMidiOutput::PortName() const { return client_->dead ? "" : jack_port_name(client_->port); }
+
+std::string JackMidiOutput::Lost() const { return client_->Lost(); }
 
 // ---- Input ----
 
@@ -183,7 +211,6 @@ struct JackMidiInput::Client : PortClient {
   std::thread delivery;
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
-  static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
 
   int Run(jack_nframes_t frames) {
     void* buffer = jack_port_get_buffer(port, frames);
@@ -229,9 +256,10 @@ struct JackMidiInput::Client : PortClient {
 JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 
 std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, TimedMidiInputHandler handler,
-                                                   int& result) {
+                                                   int& result, std::shared_ptr<DeviceNews> news) {
   auto c = std::make_unique<Client>();
   c->handler = std::move(handler);
+  c->news = std::move(news);
   result = c->Open(source.c_str(), "in", JackPortIsInput);
   if (result != DeviceOk) return nullptr;
   auto fail = [&] {
@@ -250,7 +278,7 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, Ti
   auto input = std::unique_ptr<JackMidiInput>(new JackMidiInput(std::move(c)));
   Client& client = *input->client_;
   jack_set_process_callback(client.client, &Client::Process, &client);
-  jack_on_info_shutdown(client.client, &Client::Shutdown, &client);
+  client.Watch();
   if (jack_activate(client.client) != 0) {
     result = DeviceOpenFailed;
     return nullptr;  // the destructor stops the thread and closes the client
@@ -265,13 +293,15 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, Ti
 
 JackMidiInput::~JackMidiInput() {
   // No process callback may run once the delivery thread has gone.
-  if (!client_->dead && JackServerRunning(client_->server)) jack_deactivate(client_->client);
+  if (!client_->dead) jack_deactivate(client_->client);
   client_->quit = true;
   sem_post(&client_->ready);
   client_->delivery.join();
   sem_destroy(&client_->ready);
   CloseJackClient(client_->client, client_->server, client_->dead);
 }
+
+std::string JackMidiInput::Lost() const { return client_->Lost(); }
 
 }  // namespace varnel
 
@@ -286,10 +316,13 @@ std::optional<std::vector<std::string>> JackMidiPorts(bool) { return std::nullop
 
 JackMidiOutput::JackMidiOutput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 JackMidiOutput::~JackMidiOutput() = default;
-std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string&, const std::string&, int& result) {
+std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string&, const std::string&, int& result,
+                                                     std::shared_ptr<DeviceNews>) {
   result = DeviceNoDriver;
   return nullptr;
 }
+std::string JackMidiOutput::Lost() const { return ""; }
+std::string JackMidiInput::Lost() const { return ""; }
 void JackMidiOutput::Send(const ShortMessage&, MidiTime) {}
 std::chrono::nanoseconds JackMidiOutput::Lead() const { return {}; }
 void JackMidiOutput::SetLatencyOffset(std::chrono::nanoseconds) {}
@@ -299,7 +332,8 @@ std::string JackMidiOutput::PortName() const { return ""; }
 
 JackMidiInput::JackMidiInput(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 JackMidiInput::~JackMidiInput() = default;
-std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string&, TimedMidiInputHandler, int& result) {
+std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string&, TimedMidiInputHandler, int& result,
+                                                   std::shared_ptr<DeviceNews>) {
   result = DeviceNoDriver;
   return nullptr;
 }

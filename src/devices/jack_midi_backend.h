@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/jack_server.h"
 #include "midi/midi_output.h"
 
 namespace varnel {
@@ -30,7 +31,9 @@ class JackMidiOutput final : public MidiOutput {
  public:
   // A port connected to `target` (a destination's full name); with an empty target a port named
   // `portName` that other programs connect to. Null with a code of device_results.h on failure.
-  static std::unique_ptr<JackMidiOutput> Open(const std::string& target, const std::string& portName, int& result);
+  // `news` hears when the server stops or ports come and go.
+  static std::unique_ptr<JackMidiOutput> Open(const std::string& target, const std::string& portName, int& result,
+                                              std::shared_ptr<DeviceNews> news = nullptr);
   ~JackMidiOutput() override;  // lets what is queued go out first (briefly)
 
   void Send(const ShortMessage& message, MidiTime when) override;
@@ -39,6 +42,7 @@ class JackMidiOutput final : public MidiOutput {
   void CancelAfter(MidiTime after) override;
   bool HoldsMessages() const override { return true; }
   double ClockRatio() const override;  // of the server's sample clock, measured as it runs
+  std::string Lost() const override;   // the server stopped, or the target port has gone
 
   std::string PortName() const;  // Varnel's port, full name
 
@@ -53,8 +57,10 @@ class JackMidiInput final : public MidiInput {
  public:
   // A port connected from `source` (an output port's full name). The handler runs on a thread of
   // the input's own, one message at a time in arrival order, until the input is destroyed.
-  static std::unique_ptr<JackMidiInput> Open(const std::string& source, TimedMidiInputHandler handler, int& result);
+  static std::unique_ptr<JackMidiInput> Open(const std::string& source, TimedMidiInputHandler handler, int& result,
+                                             std::shared_ptr<DeviceNews> news = nullptr);
   ~JackMidiInput() override;
+  std::string Lost() const override;  // the server stopped, or the source port has gone
 
   struct Client;
 

@@ -124,12 +124,13 @@ inline jack_client_t* OpenJackClient(const std::string& name, const std::string&
   return jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, server.c_str());
 }
 
-// Closes a client, unless its server has gone (`dead`: it said so): libjack crashes closing those.
+// Closes a client, unless its server has gone (`dead`: its shutdown callback said so). libjack
+// deletes such a client when the process opens its next one; closing it then would crash. No probe
+// of the server here: opening one would be that next client.
 inline void CloseJackClient(jack_client_t* client, const std::string& server, bool dead) {
   if (!client) return;
-  if (dead || !JackServerRunning(server)) {
-    Trace("JACK server ", server, " has gone; Varnel's client stays unclosed");
-    KeepForever(client);
+  if (dead) {
+    Trace("JACK server ", server, " has gone; libjack frees Varnel's client");
     return;
   }
   jack_deactivate(client);

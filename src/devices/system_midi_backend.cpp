@@ -86,31 +86,55 @@ int FindPort(T& midi, const std::string& system) {
   return -1;
 }
 
-// Closes a port, unless it is a JACK port whose server has gone: closing that would crash.
+// Closes a port, unless it is a JACK port whose server has gone (its watch says so): libjack has
+// deleted, or will delete, its client, and RtMidi's close would crash on it.
 template <class T>
-void Close(std::unique_ptr<T>& midi, const std::string& jackServer) {
+void Close(std::unique_ptr<T>& midi, const JackWatch* watch) {
   if (!midi) return;
-  if (midi->getCurrentApi() == RtMidi::UNIX_JACK && !JackServerRunning(jackServer)) {
-    Trace("JACK server ", jackServer, " has gone; its port stays unclosed");
+  if (midi->getCurrentApi() == RtMidi::UNIX_JACK && (!watch || watch->ServerGone())) {
+    Trace("JACK server has gone; RtMidi's port stays unclosed");
     KeepForever(midi.release());
   }
   midi.reset();
 }
 
+// RtMidi cannot tell when its JACK server stops: a watch of Varnel's own can. Null for other APIs.
+std::unique_ptr<JackWatch> WatchFor(int api, const std::shared_ptr<DeviceNews>& news) {
+  return api == RtMidi::UNIX_JACK ? JackWatch::Open(news) : nullptr;
+}
+
+// Why an RtMidi port can no longer be reached, as far as can be told (JACK's; ALSA's cannot).
+std::string LostPort(const JackWatch* watch, const std::string& system) {
+  if (!watch) return "";
+  if (watch->ServerGone()) return "the JACK server has stopped";
+  return watch->HasPort(system) ? "" : "its port has gone";
+}
+
 class RtMidiOutputPort final : public MidiOutput {
  public:
   RtMidiOutputPort(std::unique_ptr<ErrorSink> sink, std::unique_ptr<RtMidiOut> out,
-                   std::shared_ptr<std::atomic<bool>> virtualClaim)
-      : sink_(std::move(sink)), out_(std::move(out)), virtualClaim_(std::move(virtualClaim)) {}
+                   std::shared_ptr<std::atomic<bool>> virtualClaim, std::unique_ptr<JackWatch> watch,
+                   std::string system)
+      : sink_(std::move(sink)),
+        out_(std::move(out)),
+        virtualClaim_(std::move(virtualClaim)),
+        watch_(std::move(watch)),
+        system_(std::move(system)) {}
 
   ~RtMidiOutputPort() override {
-    Close(out_, jackServer_);
+    Close(out_, watch_.get());
     if (virtualClaim_) *virtualClaim_ = false;
   }
 
+  std::string Lost() const override {
+    if (system_.empty()) return watch_ && watch_->ServerGone() ? "the JACK server has stopped" : "";
+    return LostPort(watch_.get(), system_);
+  }
+
   // RtMidi's ports take one writer at a time (JACK's ring buffer would interleave two messages).
+  // Once its server has gone, RtMidi's JACK port would wait for ever for room in its buffer.
   void Send(const ShortMessage& message, MidiTime) override {
-    if (message.size == 0) return;
+    if (message.size == 0 || (watch_ && watch_->ServerGone())) return;
     std::lock_guard lock(mutex_);
     try {
       out_->sendMessage(message.bytes, std::min<size_t>(message.size, 3));
@@ -124,7 +148,8 @@ class RtMidiOutputPort final : public MidiOutput {
   std::unique_ptr<ErrorSink> sink_;
   std::unique_ptr<RtMidiOut> out_;
   std::shared_ptr<std::atomic<bool>> virtualClaim_;
-  const std::string jackServer_ = CurrentJackServer();
+  std::unique_ptr<JackWatch> watch_;  // JACK's ports only
+  std::string system_;                // empty for the virtual port
 };
 
 // Gives the virtual port back when the output that holds it closes.
@@ -142,6 +167,7 @@ class ClaimedOutput final : public MidiOutput {
   void CancelAfter(MidiTime after) override { inner_->CancelAfter(after); }
   bool HoldsMessages() const override { return inner_->HoldsMessages(); }
   double ClockRatio() const override { return inner_->ClockRatio(); }
+  std::string Lost() const override { return inner_->Lost(); }
 
  private:
   std::unique_ptr<MidiOutput> inner_;
@@ -151,10 +177,14 @@ class ClaimedOutput final : public MidiOutput {
 class RtMidiInputPort final : public MidiInput {
  public:
   explicit RtMidiInputPort(MidiInputHandler handler) : handler_(std::move(handler)) {}
-  ~RtMidiInputPort() override { Close(in_, jackServer_); }
+  ~RtMidiInputPort() override { Close(in_, watch_.get()); }
+  std::string Lost() const override { return LostPort(watch_.get(), system_); }
 
   // Returns a result code.
-  int Open(int api, const std::string& system) {
+  int Open(int api, const std::string& system, const std::shared_ptr<DeviceNews>& news) {
+    system_ = system;
+    watch_ = WatchFor(api, news);
+    if (api == RtMidi::UNIX_JACK && !watch_) return DeviceNoDriver;
     in_ = MakeRtMidi<RtMidiIn>(api, sink_);
     if (!in_) return DeviceNoDriver;
     const int index = FindPort(*in_, system);
@@ -183,7 +213,8 @@ class RtMidiInputPort final : public MidiInput {
   }
 
   MidiInputHandler handler_;
-  const std::string jackServer_ = CurrentJackServer();
+  std::string system_;
+  std::unique_ptr<JackWatch> watch_;  // JACK's ports only; before in_, which goes first
   ErrorSink sink_;
   std::unique_ptr<RtMidiIn> in_;  // last: closed first, so no callback outlives the handler
 };
@@ -284,7 +315,7 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
       std::lock_guard lock(mutex_);
       settings = synth_;
     }
-    return EmbeddedSynthOutput::Open(settings, result);
+    return EmbeddedSynthOutput::Open(settings, result, news_);
   }
   Port port;
   if (!PortAt(true, id, port)) {
@@ -301,7 +332,8 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
     claim = virtualOpen_;
   }
   if (port.native) {
-    auto out = JackMidiOutput::Open(port.isVirtual ? "" : port.system, port.isVirtual ? VirtualPortName : "out", result);
+    auto out = JackMidiOutput::Open(port.isVirtual ? "" : port.system, port.isVirtual ? VirtualPortName : "out", result,
+                                    news_);
     if (!out) {
       if (claim) *claim = false;
       return nullptr;
@@ -320,13 +352,14 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
   }
   auto sink = std::make_unique<ErrorSink>();
   std::unique_ptr<RtMidiOut> out;
-  const std::string jackServer = CurrentJackServer();
+  std::unique_ptr<JackWatch> watch = WatchFor(port.api, news_);
   auto release = [&](int code) {
-    Close(out, jackServer);
+    Close(out, watch.get());
     if (claim) *claim = false;
     result = code;
     return nullptr;
   };
+  if (port.api == RtMidi::UNIX_JACK && !watch) return release(DeviceNoDriver);
   out = MakeRtMidi<RtMidiOut>(port.api, *sink);
   if (!out) return release(DeviceNoDriver);
   const int index = FindPort(*out, port.system);
@@ -340,8 +373,8 @@ std::unique_ptr<MidiOutput> SystemMidiBackend::OpenOutput(int id, int& result) {
     if (sink->failed || !out->isPortOpen()) return release(DeviceOpenFailed);
   }
   result = DeviceOk;
-  return std::make_unique<ScheduledOutput>(
-      std::make_unique<RtMidiOutputPort>(std::move(sink), std::move(out), std::move(claim)));
+  return std::make_unique<ScheduledOutput>(std::make_unique<RtMidiOutputPort>(
+      std::move(sink), std::move(out), std::move(claim), std::move(watch), port.isVirtual ? "" : port.system));
 }
 
 std::unique_ptr<MidiInput> SystemMidiBackend::OpenInput(int id, MidiInputHandler handler, int& result) {
@@ -355,12 +388,30 @@ std::unique_ptr<MidiInput> SystemMidiBackend::OpenTimedInput(int id, TimedMidiIn
     result = DeviceBadId;
     return nullptr;
   }
-  if (port.native) return JackMidiInput::Open(port.system, std::move(handler), result);
+  if (port.native) return JackMidiInput::Open(port.system, std::move(handler), result, news_);
   auto input = std::make_unique<RtMidiInputPort>(
       [handler = std::move(handler)](const ShortMessage& message) { handler(message, MidiClock::now()); });
-  result = input->Open(port.api, port.system);
+  result = input->Open(port.api, port.system, news_);
   if (result != DeviceOk) return nullptr;
   return input;
+}
+
+std::string SystemMidiBackend::ResultText(int result) const {
+  switch (result) {
+    case DeviceOk: return "";
+    case DeviceOpenFailed: return "the MIDI system refused to open or connect the port";
+    case DeviceBadId: return "not found";
+    case DeviceAllocated: return "Varnel's virtual port is open already";
+    case DeviceNoDriver: return "its MIDI system is not running";
+    case DeviceNoSoundFont: return "no General MIDI SoundFont found";
+    case DeviceNoAudio: return "no audio output (no sound card or sound server running)";
+    case DeviceSynthFailed: return "the synthesizer could not be started";
+    default: return "";
+  }
+}
+
+bool SystemMidiBackend::MayReturn(int result) const {
+  return result == DeviceBadId || result == DeviceNoDriver || result == DeviceNoAudio;
 }
 
 }  // namespace varnel

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "devices/gm_synth.h"
+#include "devices/jack_server.h"
 #include "midi/midi_output.h"
 
 namespace varnel {
@@ -43,6 +44,11 @@ class SystemMidiBackend final : public MidiBackend {
   std::unique_ptr<MidiOutput> OpenOutput(int id, int& result) override;
   std::unique_ptr<MidiInput> OpenInput(int id, MidiInputHandler handler, int& result) override;
   std::unique_ptr<MidiInput> OpenTimedInput(int id, TimedMidiInputHandler handler, int& result) override;
+  std::string ResultText(int result) const override;
+  // A missing MIDI system or audio output, or a port not listed, may come back.
+  bool MayReturn(int result) const override;
+  // JACK's clients tell when their server stops and when ports come and go.
+  void SetChangeHandler(std::function<void()> changed) override { news_->SetHandler(std::move(changed)); }
 
   struct Port {
     int api = 0;           // RtMidi::Api
@@ -63,6 +69,8 @@ class SystemMidiBackend final : public MidiBackend {
   bool outputsListed_ = false, inputsListed_ = false;
   // Set while the virtual port is open; the open port clears it, even after the backend has gone.
   std::shared_ptr<std::atomic<bool>> virtualOpen_ = std::make_shared<std::atomic<bool>>(false);
+  // Shared with what is open, which may outlive the backend.
+  std::shared_ptr<DeviceNews> news_ = std::make_shared<DeviceNews>();
 };
 
 }  // namespace varnel

@@ -111,6 +111,7 @@ void DeviceSession::SelectOutput(int block, const std::string& name) {
   devices_.CloseOutput(block);
   if (chosen.empty()) {
     SetStatus(block, {});
+    devices_.PrepareBlock(block);  // its channels may play on the first output now
     song_.Report().Status("Device " + std::to_string(block + 1) + ": none", 0);
     return;
   }

@@ -86,52 +86,96 @@ std::string MidiDevices::OutputLost(int block) const {
   return b.output ? b.output->Lost() : std::string();
 }
 
-void MidiDevices::InstallOutput(int block, std::unique_ptr<MidiOutput> output, const std::string& name) {
-  if (HasOutput(block)) CloseOutput(block);
+MidiOutput* MidiDevices::Route(int block) const {
+  const Block& b = blocks_[size_t(block)];
+  if (b.output) return b.output.get();
+  // A block with no device of its own plays on the first output when that plays every block (the
+  // embedded synth); a block whose device has gone stays silent until it returns.
+  const Block& first = blocks_[0];
+  if (block > 0 && b.name.empty() && first.output && first.output->Blocks() > block) return first.output.get();
+  return nullptr;
+}
+
+bool MidiDevices::Routed(int block) const {
+  std::scoped_lock lock(outputMutex_);
+  return Route(block) != nullptr;
+}
+
+void MidiDevices::EndNotes(int block) {
   std::array<MidiTime, 48> last{};
+  const uint64_t released = Release(-1, SendNow, last, block);
+  for (int c = 16 * block; c < 16 * block + 16; ++c)
+    if (released & (uint64_t(1) << c)) NotesOffController(c, released, last, SendNow);
+}
+
+void MidiDevices::PrepareRouted(const MidiOutput* output) {
+  for (int block = 0; block < OutputBlocks; ++block) {
+    bool there;
+    {
+      std::scoped_lock lock(outputMutex_);
+      there = Route(block) == output;
+    }
+    if (there) PrepareBlock(block);
+  }
+}
+
+void MidiDevices::PrepareBlock(int block) {
+  for (int c = 16 * block; c < 16 * block + 16; ++c) PrepareChannels(c);
+}
+
+void MidiDevices::InstallOutput(int block, std::unique_ptr<MidiOutput> output, const std::string& name) {
+  if (HasOutput(block)) {
+    CloseOutput(block);
+  } else {
+    bool fallback;
+    {
+      std::scoped_lock lock(outputMutex_);
+      fallback = blocks_[size_t(block)].name.empty();
+    }
+    if (fallback) EndNotes(block);  // what it played on the first output until now
+  }
+  const MidiOutput* installed = output.get();
   {
     std::scoped_lock lock(outputMutex_);
     Block& b = blocks_[size_t(block)];
-    // The device is back: what it was sounding when it went may sound still.
+    // The same device is back: what it was sounding when it went may sound still.
     if (b.name != name) b.sounding.Clear(-1);
     b.output = std::move(output);
     b.name = name;
   }
   ApplyOptions(block);
-  const uint64_t leftover = Release(-1, SendNow, last, block);
-  for (int c = 16 * block; c < 16 * block + 16; ++c)
-    if (leftover & (uint64_t(1) << c)) NotesOffController(c, leftover, last, SendNow);
-  for (int c = 16 * block; c < 16 * block + 16; ++c) PrepareChannels(c);
+  EndNotes(block);
+  PrepareRouted(installed);
 }
 
 void MidiDevices::CloseOutput(int block) {
-  if (!HasOutput(block)) {
-    std::scoped_lock lock(outputMutex_);
-    blocks_[size_t(block)].sounding.Clear(-1);
-    blocks_[size_t(block)].name.clear();
-    return;
-  }
-  // What the output still holds for later would sound after the close began; the notes it
-  // started are ended before it goes, on a device change as on closing the program.
-  const MidiTime now = MidiClock::now();
+  std::vector<int> ending;  // the block, and the blocks that play on its output
   {
     std::scoped_lock lock(outputMutex_);
-    Block& b = blocks_[size_t(block)];
-    b.output->CancelAfter(now);
-    if (b.output->HoldsMessages()) b.sounding.Withdraw(now);
+    Block& own = blocks_[size_t(block)];
+    if (!own.output) {
+      own.sounding.Clear(-1);
+      own.name.clear();
+      return;
+    }
+    for (int b = 0; b < OutputBlocks; ++b)
+      if (Route(b) == own.output.get()) ending.push_back(b);
+    // What the output still holds for later would sound after the close began; the notes it
+    // started are ended before it goes, on a device change as on closing the program.
+    const MidiTime now = MidiClock::now();
+    own.output->CancelAfter(now);
+    if (own.output->HoldsMessages())
+      for (int b : ending) blocks_[size_t(b)].sounding.Withdraw(now);
   }
-  std::array<MidiTime, 48> last{};
-  const uint64_t released = Release(-1, SendNow, last, block);
-  for (int c = 16 * block; c < 16 * block + 16; ++c)
-    if (released & (uint64_t(1) << c)) NotesOffController(c, released, last, SendNow);
+  for (int b : ending) EndNotes(b);
   std::unique_ptr<MidiOutput> old;
   {
     std::scoped_lock lock(outputMutex_);
-    Block& b = blocks_[size_t(block)];
-    old = std::move(b.output);
-    b.sounding.Clear(-1);
-    b.name.clear();
-    b.midiClock = false;
+    Block& own = blocks_[size_t(block)];
+    old = std::move(own.output);
+    for (int b : ending) blocks_[size_t(b)].sounding.Clear(-1);
+    own.name.clear();
+    own.midiClock = false;
   }
   old.reset();  // closing may take a while: never under the lock the row clock sends with
 }
@@ -143,6 +187,10 @@ void MidiDevices::DropLostOutput(int block) {
     Block& b = blocks_[size_t(block)];
     old = std::move(b.output);
     b.midiClock = false;
+    // The blocks that played on it have nothing sounding any more; its own notes are remembered
+    // for when it returns.
+    for (int other = 1; other < OutputBlocks; ++other)
+      if (block == 0 && blocks_[size_t(other)].name.empty()) blocks_[size_t(other)].sounding.Clear(-1);
   }
   old.reset();
 }
@@ -210,10 +258,12 @@ void MidiDevices::CancelPending(MidiTime after) {
 
 void MidiDevices::Send(int block, const ShortMessage& message, MidiTime when) {
   std::scoped_lock lock(outputMutex_);
-  Block& b = blocks_[size_t(block)];
-  if (!b.output) return;
-  if (IsNoteMessage(message)) b.sounding.Track(message, when == SendNow ? MidiClock::now() : when);
-  b.output->Send(message, when);
+  MidiOutput* output = Route(block);
+  if (!output) return;
+  if (IsNoteMessage(message)) blocks_[size_t(block)].sounding.Track(message, when == SendNow ? MidiClock::now() : when);
+  ShortMessage routed = message;
+  routed.port = uint8_t(block);
+  output->Send(routed, when);
 }
 
 uint64_t MidiDevices::Release(int channel, MidiTime when, std::array<MidiTime, 48>& last, int onlyBlock) {
@@ -349,7 +399,7 @@ void MidiDevices::PrepareChannels(int channel, MidiTime when) {
   const int first = channel >= 0 ? channel : 0;
   const int last = channel >= 0 ? channel : MidiChannelCount - 1;
   for (int c = first; c <= last && c < MidiChannelCount; ++c) {
-    if (!HasOutput(BlockOf(c))) continue;
+    if (!Routed(BlockOf(c))) continue;
     for (int type = 1; type <= 9; ++type) {
       const int preset = song_.MidiChannelParams(c, type);
       SendChannelEvent(c, type, preset >= 128 ? DefaultControllerValues[type] : preset, -1, when);

@@ -114,7 +114,9 @@ class MidiDevices {
   // For an output whose device has gone: closed without a message, its sounding notes remembered
   // for when the same device returns.
   void DropLostOutput(int block);
-  bool HasOutput(int block) const;
+  bool HasOutput(int block) const;  // the block has an output of its own
+  // Sends PrepareChannels for the sixteen channels of a block (when they reach a device).
+  void PrepareBlock(int block);
   // The output's MidiOutput::Lost (empty: open and working, or not open).
   std::string OutputLost(int block) const;
 
@@ -144,6 +146,13 @@ class MidiDevices {
 
  private:
   void Send(int block, const ShortMessage& message, MidiTime when);
+  // Under outputMutex_: where a block's messages go (null: nowhere).
+  MidiOutput* Route(int block) const;
+  bool Routed(int block) const;
+  // Note-offs and all-notes-off for what a block sounds.
+  void EndNotes(int block);
+  // Prepares the channels of every block that plays on `output`.
+  void PrepareRouted(const MidiOutput* output);
   void ApplyOptions(int block);
   // Note-offs for the sounding notes of MIDI channel `channel` (-1: all; of one block only with
   // `onlyBlock`); returns the channels (bit c for 0..47) that had any, with in `last` the time their
@@ -154,7 +163,9 @@ class MidiDevices {
 
   struct Block {
     std::unique_ptr<MidiOutput> output;
-    std::string name;             // the device installed, or the one that went with notes sounding
+    // The device installed, or the one that went with notes sounding; empty when none is chosen
+    // (the block then plays on the first output, if that plays every block).
+    std::string name;
     SoundingNotes sounding;       // what the output (or the device that went) still sounds
     bool midiClock = false;
   };

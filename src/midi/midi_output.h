@@ -21,6 +21,9 @@ inline constexpr MidiTime SendNow{};
 struct ShortMessage {
   uint8_t bytes[3] = {0, 0, 0};
   uint8_t size = 3;
+  // The block of sixteen MIDI channels a channel message belongs to (0..2), for an output that plays
+  // more than one block itself (MidiOutput::Blocks); not part of the bytes on the wire.
+  uint8_t port = 0;
 
   friend bool operator==(const ShortMessage&, const ShortMessage&) = default;
 };
@@ -59,6 +62,9 @@ class MidiOutput {
   // output that places messages on its frames measures it; the row clock stretches its rows by it,
   // so that rows lie a whole number of the device's frames apart and clocks between them too.
   virtual double ClockRatio() const { return 1.0; }
+  // How many blocks of sixteen MIDI channels the device plays itself (ShortMessage::port says which):
+  // the embedded synth plays all three, a port on the wire one.
+  virtual int Blocks() const { return 1; }
   // Why the device can no longer be reached (its server stopped, its port vanished); empty while it
   // works. A lost output drops what it is sent. UI thread; never blocks.
   virtual std::string Lost() const { return {}; }

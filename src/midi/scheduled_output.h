@@ -23,6 +23,7 @@ class ScheduledOutput final : public MidiOutput {
   void Send(const ShortMessage& message, MidiTime when) override;
   void CancelAfter(MidiTime after) override;
   bool HoldsMessages() const override { return true; }
+  std::string Lost() const override { return inner_->Lost(); }
   size_t Waiting() const;
 
  private:

@@ -125,7 +125,8 @@ TEST(GmSynth, Create_OnlyUnloadableFiles_FailsQuietlyWithNoSoundFont) {
   EXPECT_EQ(result, DeviceNoSoundFont);
   result = 0;
   EXPECT_EQ(EmbeddedSynthOutput::Open({}, result), nullptr);
-  EXPECT_EQ(result, DeviceNoSoundFont);
+  // The audio output is started before the SoundFont is loaded: a machine without one says so first.
+  EXPECT_TRUE(result == DeviceNoSoundFont || result == DeviceNoAudio) << result;
   const std::string printed = ::testing::internal::GetCapturedStderr();
   if (!TraceEnabled()) {
     EXPECT_EQ(printed, "");
