@@ -58,6 +58,7 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   ConnectInfo();
   ConnectPiano();
   ConnectView();
+  ConnectDevices();
 
   // The row clock and the input device only post; everything else happens here on the UI thread.
   player_->SetRowPlayedHandler([this] { playPoster_.Notify(); });

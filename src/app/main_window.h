@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/play_display.h"
 #include "app/web_links.h"
@@ -38,6 +40,7 @@ class RowClock;
 class TAboutBox;
 class TAddFrame;
 class TChordsForm;
+class TDeviceFeedback;
 class TFillForm;
 class TfrmSongInfo;
 class THelpForm;
@@ -215,6 +218,16 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void On(const QString& key, void (TMainForm::*handler)());
   void SyncActions();
   void BuildDeviceMenus();
+
+  // main_window_devices.cpp: the device menus, the devices' panel and warnings, device settings.
+  void ConnectDevices();
+  void FillDeviceMenu(bool output);
+  void SyncDeviceChecks();
+  std::vector<std::string> OutputDeviceChoices();
+  void ShowDeviceOptions();   // the "MIDI Out" page's device lists, before the dialog opens
+  void ApplyDeviceOptions();  // after OK
+  void RestoreDeviceSettings(const Settings& s);
+  void SaveDeviceSettings(Settings& s) const;
   void WithTimerStopped(const std::function<void()>& change);
   void PackSong(int step);
   void AddPatternClick();
@@ -339,6 +352,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   QSplitter* client_ = nullptr;
   QLabel* panel0_ = nullptr;
   QLabel* panel1_ = nullptr;
+  QLabel* devicesPanel_ = nullptr;  // the chosen devices and their states
+  TDeviceFeedback* deviceFeedback_ = nullptr;
   TLoadingForm* loading_ = nullptr;
   TAddFrame* addFrame_ = nullptr;
   TChordsForm* chordsForm_ = nullptr;

@@ -114,29 +114,7 @@ void TMainForm::SyncActions() {
   Action("KeyboardMode")->setChecked(frame_->Options().keyboardMode == 1);
   const int shown = std::min(song_->Octave + 1, 9);
   if (shown != 1 || !Action("Octave0")->isChecked()) Action(QStringLiteral("Octave%1").arg(shown))->setChecked(true);
-  for (QAction* item : commands_->OutDevices->actions())
-    if (item->data().toInt() == devices_->OutDeviceId()) item->setChecked(true);
-  for (QAction* item : commands_->InDevices->actions())
-    if (item->data().toInt() == devices_->InDeviceId()) item->setChecked(true);
-}
-
-void TMainForm::BuildDeviceMenus() {
-  const auto add = [this](QMenu* menu, QActionGroup* group, int id, const std::string& name, bool output) {
-    auto* item = new QAction(MenuCaption(QString::fromStdString(name)), menu);
-    item->setCheckable(true);
-    item->setData(id);
-    group->addAction(item);
-    menu->addAction(item);
-    connect(item, &QAction::triggered, this, [this, id, name, output] {
-      if (output) devices_->SelectOutDevice(id, name);
-      else devices_->SelectInDevice(id, name);
-      SyncActions();
-    });
-  };
-  const auto outs = devices_->GetMidiOutDevices();
-  for (size_t i = 0; i < outs.size(); ++i) add(commands_->OutDeviceMenu, commands_->OutDevices, int(i), outs[i], true);
-  const auto ins = devices_->GetMidiInDevices();
-  for (size_t i = 0; i < ins.size(); ++i) add(commands_->InDeviceMenu, commands_->InDevices, int(i), ins[i], false);
+  SyncDeviceChecks();
 }
 
 void TMainForm::WithTimerStopped(const std::function<void()>& change) {

@@ -47,21 +47,6 @@ void SetCheck(QAbstractButton* box, std::optional<bool> on) {
   if (on) box->setChecked(*on);
 }
 
-// The caption of the device menu item that stands for `id` ("MIDI Mapper" or "None" for -1),
-// without the "&" of the caption, as the device layer compares names.
-QString DeviceCaption(const QActionGroup* group, int id, const QString& none) {
-  for (const QAction* item : group->actions())
-    if (item->data().toInt() == id) return QString(item->text()).remove(QLatin1Char('&'));
-  return none;
-}
-
-// The output menu's captions without "&", as device names are stored.
-std::vector<std::string> OutputDeviceNames(const QActionGroup* group) {
-  std::vector<std::string> names;
-  for (const QAction* item : group->actions()) names.push_back(QString(item->text()).remove(QLatin1Char('&')).toStdString());
-  return names;
-}
-
 }  // namespace
 
 void TMainForm::ConnectSettings() {
@@ -80,7 +65,7 @@ void TMainForm::ConnectSettings() {
 }
 
 void TMainForm::OptionsClick() {
-  options_->SetOutputDeviceNames(OutputDeviceNames(commands_->OutDevices));
+  ShowDeviceOptions();
   if (options_->Run(TOptionsForm::GeneralPage) == QDialog::Accepted) ApplyOptions();
 }
 
@@ -88,9 +73,10 @@ void TMainForm::ApplyOptions() {
   options_->CopyTo(frame_->Options());
   // Per output device: MIDI clock from the next start of playback, the latency offset at once.
   const auto outputs = options_->OutputDevices();
-  for (const std::string& name : OutputDeviceNames(commands_->OutDevices))
+  for (const std::string& name : OutputDeviceChoices())
     if (!outputs.contains(name)) devices_->SetOutputOptions(name, OutputOptions{});
   for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
+  ApplyDeviceOptions();
   ApplyPianoOptions();
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
   // The piano window and the track toggle sizes follow once they exist.
@@ -128,7 +114,7 @@ void TMainForm::GetSettings() {
     outputs[device.name.toStdString()] = OutputOptions{device.midiClock, device.latencyOffsetMs};
   options_->SetOutputDevices(outputs);
   for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
-  devices_->RestoreDevices(s.Read(S::Device, QString()).toStdString(), s.Read(S::InDevice, QString()).toStdString());
+  RestoreDeviceSettings(s);
   options_->SetMidiIn(s.Read(S::InIgnoreVol, false), s.Read(S::InUseMinVol, false));
   if (const auto velocity = s.Read(S::InMinVolValue))
     options_->MinimumVelocity->ShowValue(std::clamp(*velocity, 0, 127));
@@ -221,9 +207,7 @@ void TMainForm::SaveSettings() {
 
   s.SetRecentFiles(RecentFiles());
 
-  s.Write(S::Device, DeviceCaption(commands_->OutDevices, devices_->OutDeviceId(), QStringLiteral("MIDI Mapper")));
-  s.Write(S::InDevice, DeviceCaption(commands_->InDevices, devices_->InputOpenFlag() ? devices_->InDeviceId() : -1,
-                                     QStringLiteral("None")));
+  SaveDeviceSettings(s);
   s.Write(S::InIgnoreVol, options_->IgnoreVelocities->isChecked());
   s.Write(S::InUseMinVol, options_->UseMinimumVelocity->isChecked());
   s.Write(S::InMinVolValue, options_->MinimumVelocity->Value());

@@ -124,6 +124,20 @@ QWidget* TOptionsForm::BuildMidiIn() {
 QWidget* TOptionsForm::BuildMidiOut() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
+  auto* blocks = new QGroupBox(QStringLiteral(" Devices "), page);
+  auto* blockForm = new QFormLayout(blocks);
+  OutDevice2 = new QComboBox(blocks);
+  OutDevice2->setObjectName(QStringLiteral("OutDevice2"));
+  OutDevice3 = new QComboBox(blocks);
+  OutDevice3->setObjectName(QStringLiteral("OutDevice3"));
+  for (QComboBox* list : {OutDevice2, OutDevice3}) {
+    list->addItem(QStringLiteral("None"));
+    list->setToolTip(QStringLiteral("Each block of sixteen MIDI channels arrives on channels 1-16 of its device; "
+                                    "with none, the MIDI Mapper plays them when it is the MIDI Out Device"));
+  }
+  blockForm->addRow(QStringLiteral("Channels 17-32"), OutDevice2);
+  blockForm->addRow(QStringLiteral("Channels 33-48"), OutDevice3);
+  form->addRow(blocks);
   OutDevice = new QComboBox(page);
   OutDevice->setObjectName(QStringLiteral("OutDevice"));
   SendMidiClock = new QCheckBox(QStringLiteral("Send MIDI clock"), page);
@@ -174,6 +188,30 @@ void TOptionsForm::SetOutputDeviceNames(const std::vector<std::string>& names) {
   ShowDevice();
 }
 
+void TOptionsForm::SetBlockDevices(const std::vector<std::string>& names, const std::string& second,
+                                   const std::string& third) {
+  const std::string chosen[2] = {second, third};
+  QComboBox* lists[2] = {OutDevice2, OutDevice3};
+  for (int i = 0; i < 2; ++i) {
+    QComboBox* list = lists[i];
+    list->clear();
+    list->addItem(QStringLiteral("None"));
+    for (const std::string& name : names) list->addItem(QString::fromStdString(name), QString::fromStdString(name));
+    if (chosen[i].empty()) continue;
+    int index = list->findData(QString::fromStdString(chosen[i]));
+    if (index < 0) {  // chosen, but not there now
+      list->addItem(QString::fromStdString(chosen[i]) + QStringLiteral(" (missing)"), QString::fromStdString(chosen[i]));
+      index = list->count() - 1;
+    }
+    list->setCurrentIndex(index);
+  }
+}
+
+std::string TOptionsForm::BlockDevice(int block) const {
+  const QComboBox* list = block == 1 ? OutDevice2 : OutDevice3;
+  return list->currentData().toString().toStdString();
+}
+
 std::map<std::string, OutputOptions> TOptionsForm::OutputDevices() const { return outputs_; }
 
 void TOptionsForm::SetOutputDevices(const std::map<std::string, OutputOptions>& devices) {
@@ -186,6 +224,8 @@ void TOptionsForm::SetOutputDevices(const std::map<std::string, OutputOptions>& 
 int TOptionsForm::Run(Page page) {
   before_ = Snapshot();
   outputsBefore_ = outputs_;
+  blocksBefore_[0] = OutDevice2->currentIndex();
+  blocksBefore_[1] = OutDevice3->currentIndex();
   ShowPage(page);
   const int result = exec();
   before_.clear();
@@ -200,6 +240,8 @@ void TOptionsForm::reject() {
   if (!before_.empty()) {
     Restore(before_);
     SetOutputDevices(outputsBefore_);
+    OutDevice2->setCurrentIndex(blocksBefore_[0]);
+    OutDevice3->setCurrentIndex(blocksBefore_[1]);
   }
   QDialog::reject();
 }

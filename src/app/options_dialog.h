@@ -56,7 +56,10 @@ class TOptionsForm : public QDialog {
   QRadioButton* IgnoreVelocities;
   QRadioButton* UseMinimumVelocity;
   NumberField* MinimumVelocity;  // "Value" 0..127
-  // "MIDI Out": the options of each output device, shown for the device chosen in the list.
+  // "MIDI Out": the devices of MIDI channels 17-32 and 33-48 ("None", or an output device).
+  QComboBox* OutDevice2;
+  QComboBox* OutDevice3;
+  // The options of each output device, shown for the device chosen in the list.
   QComboBox* OutDevice;
   QCheckBox* SendMidiClock;            // "Send MIDI clock"
   QDoubleSpinBox* LatencyOffset;       // "Latency offset (ms)" -1000..1000
@@ -64,6 +67,11 @@ class TOptionsForm : public QDialog {
   // The devices the "MIDI Out" list offers (the output menu's captions); stored options of
   // devices not in the list are kept.
   void SetOutputDeviceNames(const std::vector<std::string>& names);
+  // The lists of the second and third output: "None", the devices, and the one chosen even when it
+  // is not there now.
+  void SetBlockDevices(const std::vector<std::string>& names, const std::string& second, const std::string& third);
+  // The device chosen for block 1 (channels 17-32) or 2 (33-48); empty for "None".
+  std::string BlockDevice(int block) const;
   // Every device's options that differ from the defaults, by device name.
   std::map<std::string, OutputOptions> OutputDevices() const;
   void SetOutputDevices(const std::map<std::string, OutputOptions>& devices);
@@ -99,6 +107,7 @@ class TOptionsForm : public QDialog {
   QTabWidget* pages_;
   std::vector<QVariant> before_;  // the controls' states when Run began
   std::map<std::string, OutputOptions> outputs_, outputsBefore_;
+  int blocksBefore_[2] = {0, 0};  // the lists' indexes when Run began
   bool showingDevice_ = false;  // ShowDevice is filling the controls
 };
 

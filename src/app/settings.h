@@ -42,6 +42,9 @@ class Settings {
   // "Options": devices and MIDI In.
   static constexpr Text Device{OptionsGroup, "Device"};
   static constexpr Text InDevice{OptionsGroup, "InDevice"};
+  // The devices of MIDI channels 17-32 and 33-48 by name; empty for none.
+  static constexpr Text Device2{OptionsGroup, "Device2"};
+  static constexpr Text Device3{OptionsGroup, "Device3"};
   static constexpr Flag InIgnoreVol{OptionsGroup, "InIgnoreVol"};
   static constexpr Flag InUseMinVol{OptionsGroup, "InUseMinVol"};
   static constexpr Integer InMinVolValue{OptionsGroup, "InMinVolValue"};

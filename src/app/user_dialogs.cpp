@@ -6,6 +6,13 @@
 
 namespace varnel {
 
+void UserDialogs::Notice(QWidget* parent, const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("MIDI devices"), text, QMessageBox::Ok, parent);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
+}
+
 DialogAnswer UserDialogs::YesNoCancel(QWidget* parent, const QString& text) {
   return Question(parent, text) ? DialogAnswer::Yes : DialogAnswer::No;
 }

@@ -17,6 +17,9 @@ class UserDialogs {
   virtual ~UserDialogs() = default;
   // An information box the user acknowledges.
   virtual void Message(QWidget* parent, const QString& text) = 0;
+  // A warning that does not hold up the program while it is shown (a MIDI device that failed, say,
+  // while the song plays). By default a box of its own titled "MIDI devices".
+  virtual void Notice(QWidget* parent, const QString& text);
   // A Yes/No question; true for Yes.
   virtual bool Question(QWidget* parent, const QString& text) = 0;
   // A warning with "Save" (Yes), "Discard" (No) and "Cancel"; by default the Yes/No question.

@@ -3,12 +3,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
 #include "devices/system_midi_backend.h"
+#include "midi/device_session.h"
 #include "midi/midi_devices.h"
 #include "midi/playback.h"
 #include "midi/row_clock.h"
@@ -21,24 +24,20 @@ std::atomic<bool> interrupted{false};
 
 extern "C" void OnInterrupt(int) { interrupted = true; }
 
-// The menu item for --device: a number as the menus count (-1 is the MIDI Mapper) or a name.
-bool FindOutput(const std::string& wanted, const std::vector<std::string>& names, int& id, std::string& caption) {
-  id = -1;
-  caption = "MIDI Mapper";
+// The device for --device, --device2 or --device3: a number as the device list counts (-1 is the
+// MIDI Mapper) or a name. An empty value: the MIDI Mapper for the first output, none for the others.
+bool FindOutput(const std::string& wanted, const std::vector<std::string>& names, bool first, std::string& name) {
+  name = wanted.empty() && first ? MapperName : "";
   if (wanted.empty()) return true;
   char* end = nullptr;
   const long number = std::strtol(wanted.c_str(), &end, 10);
-  if (end && *end == '\0' && !wanted.empty()) {
+  if (end && *end == '\0') {
     if (number < -1 || number >= long(names.size())) return false;
-    id = int(number);
-    caption = id < 0 ? "MIDI Mapper" : names[size_t(id)];
+    name = number < 0 ? MapperName : names[size_t(number)];
     return true;
   }
-  if (wanted == caption) return true;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (names[i] != wanted) continue;
-    id = int(i);
-    caption = names[i];
+  if (wanted == MapperName || std::find(names.begin(), names.end(), wanted) != names.end()) {
+    name = wanted;
     return true;
   }
   return false;
@@ -77,7 +76,8 @@ int RunDevices(CommandContext& context) {
 }
 
 int RunPlay(CommandContext& context) {
-  const Arguments args = SplitArguments(context.args, {"--pattern"}, {"--device", "--loops", "--soundfont"});
+  const Arguments args = SplitArguments(context.args, {"--pattern"},
+                                        {"--device", "--device2", "--device3", "--loops", "--soundfont"});
   if (args.positional.size() != 1) throw UsageError("play needs one song file");
   const int loops = args.Number("--loops", 1, 1, 1'000'000);
 
@@ -90,17 +90,29 @@ int RunPlay(CommandContext& context) {
   synth.soundFont = args.Value("--soundfont");
   SystemMidiBackend backend(synth);
   MidiDevices devices(backend, song);
-  int id;
-  std::string caption;
-  if (!FindOutput(args.Value("--device"), devices.GetMidiOutDevices(), id, caption)) {
-    context.err << "No such MIDI output: " << args.Value("--device") << " (see varnel-cli devices)\n";
-    return ExitFailure;
+  DeviceSession& session = devices.Session();
+  const auto names = session.OutputNames();
+  const char* options[OutputBlocks] = {"--device", "--device2", "--device3"};
+  for (int block = 0; block < OutputBlocks; ++block) {
+    std::string name;
+    if (!FindOutput(args.Value(options[block]), names, block == 0, name)) {
+      context.err << "No such MIDI output: " << args.Value(options[block]) << " (see varnel-cli devices)\n";
+      return ExitFailure;
+    }
+    if (name.empty()) continue;
+    reporter.last.clear();
+    session.SelectOutput(block, name);
+    if (session.Status(block).state != DeviceState::Open) {
+      context.err << name << ": " << reporter.last << '\n';
+      return ExitFailure;
+    }
   }
-  reporter.last.clear();
-  if (!devices.OpenMidiOut(id)) {
-    context.err << caption << ": " << reporter.last << '\n';
-    return ExitFailure;
-  }
+  // A device that goes or comes back while the song plays is told whatever --verbose says.
+  session.SetListener([&](int slot, const DeviceStatus&, bool) {
+    if (!context.verbose) context.err << '\r' << session.StatusText(slot) << '\n';
+  });
+  std::atomic<bool> woken{false};
+  session.SetWake([&] { woken = true; });
   devices.ResetChannels(-1);
 
   ThreadRowClock clock;
@@ -116,8 +128,14 @@ int RunPlay(CommandContext& context) {
   }
   const bool terminal = isatty(STDERR_FILENO) != 0;
   int shown = -1;
+  auto polled = std::chrono::steady_clock::now();
   while (!interrupted && !engine.Finished()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The devices' states: at once when a device told, else once a second.
+    if (woken.exchange(false) || std::chrono::steady_clock::now() - polled >= std::chrono::seconds(1)) {
+      polled = std::chrono::steady_clock::now();
+      session.Poll();
+    }
     const int position = song.LastPlayedOrder * 256 + song.LastPlayedRow;
     if (terminal && position != shown) {
       shown = position;
@@ -128,6 +146,8 @@ int RunPlay(CommandContext& context) {
   // The last row sounds for its whole period before the notes are cut.
   if (!interrupted) std::this_thread::sleep_for(RowPeriodFor(song.BPM, song.SPD));
   engine.Stop();
+  session.SetWake(nullptr);
+  session.SetListener(nullptr);
   if (terminal) std::fprintf(stderr, "\n");
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);

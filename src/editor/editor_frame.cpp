@@ -151,6 +151,9 @@ bool TVNFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == d->grid1) d->activeGrid = 1;
     if (watched == d->grid2) d->activeGrid = 2;
   }
+  // A key released elsewhere (a box that took the focus, another program) never reaches the grid:
+  // what the keys sound ends when the grid loses them.
+  if (event->type() == QEvent::FocusOut && (watched == d->grid1 || watched == d->grid2)) EndPreview(-1);
   return QWidget::eventFilter(watched, event);
 }
 

@@ -8,12 +8,14 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "document/edit_history.h"
 #include "editing/editor_key_map.h"
 #include "editing/grid_edit.h"
 #include "editing/value_entry.h"
 #include "editor/editor_host.h"
+#include "midi/midi_input.h"
 #include "midi/midi_output.h"
 
 class QSplitter;
@@ -63,7 +65,9 @@ class TVNFrame : public QWidget {
 
   // Note entry, shared with the piano window and the MIDI input. A channel below 0 is taken from
   // the cursor.
-  void EditorStartNote(int midiChannel, int channel, int velocity, bool chord, int offset);
+  // Returns the notes it sounded (the base first) on the MIDI channel it used.
+  std::vector<int> EditorStartNote(int midiChannel, int channel, int velocity, bool chord, int offset,
+                                   int* usedMidiChannel = nullptr);
   void EditorEndNote(int midiChannel, int channel, bool chord, int offset);
   void EditorInsertChord(int offset, int track, int row);
   void SetCellData(int track, int row, int value);  // clamps to 0..127, writes, redraws the cell
@@ -128,7 +132,15 @@ class TVNFrame : public QWidget {
     int cellHeight = 0;  // H
     int lastChannel = -1;
     bool editScrolling = false;  // suspends cursor centring while a column rotates
-    std::array<bool, 256> heldKeys{};
+    // Per note offset of the computer keyboard: the notes its preview started, ended on key-up
+    // whatever the shift state or the cursor then.
+    struct HeldKey {
+      bool down = false;
+      int midiChannel = -1;
+      std::vector<int> notes;
+    };
+    std::array<HeldKey, 256> heldKeys{};
+    HeldInputNotes inputNotes;  // what the MIDI input sounds
     ValueEntry entry;
     std::unique_ptr<GridEditView> editView;  // before gridEdit, which uses it
     std::unique_ptr<GridEdit> gridEdit;
@@ -163,6 +175,8 @@ class TVNFrame : public QWidget {
   // editor_frame_notes.cpp
   void CursorChannels(int gridTag, int& midiChannel, int& channel) const;
   void NoteEntry(int offset, int vk, bool shift);
+  // Ends the preview of one computer key, or of all (-1): every note it started.
+  void EndPreview(int offset);
   void ValueKey(int digit);
 };
 

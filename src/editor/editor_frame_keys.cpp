@@ -121,26 +121,16 @@ void TVNFrame::Grid1KeyDown(TMyGrid2* grid, QKeyEvent* event) {
 }
 
 // Ends the preview of a note key. A key's auto-repeat releases are not the key going up.
-void TVNFrame::Grid1KeyUp(TMyGrid2* grid, QKeyEvent* event) {
+void TVNFrame::Grid1KeyUp(TMyGrid2*, QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
   const int vk = VirtualKeyOf(event);
   const KeyboardMode mode = d->options.keyboardMode == 1 ? KeyboardFourOctaves : KeyboardTwoOctaves;
   const int offset = NoteKeyOffset(vk, mode);
   if (offset < 0) return;
   event->accept();
-  TVNSong& song = d->song;
-  if (!d->heldKeys[size_t(offset)] && !(song.EditEnabled && song.GridAdd > 0)) return;
-  int midiChannel = -1, channel = -1;
-  CursorChannels(grid == d->grid2 ? 2 : grid == d->grid1 ? 1 : d->activeGrid, midiChannel, channel);
-  if (song.GetReleaseMode(channel) != 255) {
-    const int note = song.GetTranspose(channel) + offset + 12 * song.Octave;
-    if (note >= 0 && note <= 127) d->devices.NoteOff(midiChannel, note, 0);
-    const EditorOptions& o = d->options;
-    const bool chord =
-        IsChordKey(vk, mode, event->modifiers().testFlag(Qt::ShiftModifier), o.chordsLowerKeys, o.chordsUpperKeys);
-    EditorEndNote(midiChannel, channel, chord, offset);
-  }
-  d->heldKeys[size_t(offset)] = false;
+  // Exactly what the key's preview started ends: the chord it began as, on the channel it began on,
+  // whatever the shift state, the cursor or "d/a releases" now.
+  EndPreview(offset);
 }
 
 void TVNFrame::PatternKey(const EditorKey& key, int vk, bool shift) {

@@ -27,15 +27,21 @@ void TVNFrame::CursorChannels(int gridTag, int& midiChannel, int& channel) const
   midiChannel = d->song.GetMidiChannel(channel);
 }
 
-void TVNFrame::EditorStartNote(int midiChannel, int channel, int velocity, bool chord, int offset) {
+std::vector<int> TVNFrame::EditorStartNote(int midiChannel, int channel, int velocity, bool chord, int offset,
+                                           int* usedMidiChannel) {
   TVNSong& song = d->song;
   if (midiChannel < 0 || channel < 0) CursorChannels(d->activeGrid, midiChannel, channel);
+  if (usedMidiChannel) *usedMidiChannel = midiChannel;
   velocity = std::clamp(velocity, 0, 127);
+  std::vector<int> sounded;
   const int base = song.GetTranspose(channel) + offset + 12 * song.Octave;
-  if (IsNote(base)) d->devices.NoteOn(midiChannel, base, velocity);
-  if (!chord) return;
-  for (const ChordNote& n : ChordNotes(base, offset, song.KeyTone, song.KeyType, ChordBoxes(d->options.chordBoxes)))
-    if (n.Playable()) d->devices.NoteOn(midiChannel, n.note, velocity);
+  if (IsNote(base)) sounded.push_back(base);
+  if (chord) {
+    for (const ChordNote& n : ChordNotes(base, offset, song.KeyTone, song.KeyType, ChordBoxes(d->options.chordBoxes)))
+      if (n.Playable()) sounded.push_back(n.note);
+  }
+  for (int note : sounded) d->devices.NoteOn(midiChannel, note, velocity);
+  return sounded;
 }
 
 void TVNFrame::EditorEndNote(int midiChannel, int channel, bool chord, int offset) {
@@ -102,11 +108,14 @@ void TVNFrame::NoteEntry(int offset, int vk, bool shift) {
   const EditorOptions& o = d->options;
   const KeyboardMode mode = o.keyboardMode == 1 ? KeyboardFourOctaves : KeyboardTwoOctaves;
   const bool chord = IsChordKey(vk, mode, shift, o.chordsLowerKeys, o.chordsUpperKeys);
-  if (!d->heldKeys[size_t(offset)]) {
-    d->heldKeys[size_t(offset)] = true;
+  // A held key's auto-repeat writes on but never sounds its preview again.
+  State::HeldKey& held = d->heldKeys[size_t(offset)];
+  if (!held.down) {
+    held.down = true;
     int midiChannel = -1, channel = -1;
     CursorChannels(1, midiChannel, channel);
-    EditorStartNote(midiChannel, channel, 100, chord, offset);
+    held.notes = EditorStartNote(midiChannel, channel, 100, chord, offset);
+    held.midiChannel = midiChannel;
   }
   if (!song.EditEnabled) return;
   const int track = d->grid1->Col() - 1, row = d->grid1->Row() - 1;
@@ -119,6 +128,14 @@ void TVNFrame::NoteEntry(int offset, int vk, bool shift) {
     RedrawPattern(0, 0, true);
   }
   NextRow(1, -1);
+}
+
+void TVNFrame::EndPreview(int offset) {
+  for (int k = offset < 0 ? 0 : offset; k <= (offset < 0 ? 255 : offset); ++k) {
+    State::HeldKey& held = d->heldKeys[size_t(k)];
+    for (int note : held.notes) d->devices.NoteOff(held.midiChannel, note, 0);
+    held = State::HeldKey{};
+  }
 }
 
 // A digit on a value track: the cell's next value from its text and the entry state, unclamped;
@@ -152,30 +169,49 @@ void TVNFrame::HandleMidiIn(const ShortMessage& message) {
                      : o.midiInUseMinimumVelocity ? MidiInOptions::VelocityMode::UseMinimum
                                                   : MidiInOptions::VelocityMode::AsIs;
   options.minimumVelocity = std::clamp(o.midiInMinimumVelocity, 0, 127);
-  const MidiInAction action = InterpretMidiIn(message, options, o.pianoBaseOctave);
+  const MidiInAction action = InterpretMidiIn(message, options);
   if (action.kind == MidiInAction::Kind::Ignore) return;
   TVNSong& song = d->song;
   song.Report().Status(action.status, 0);
   switch (action.kind) {
-    case MidiInAction::Kind::NoteRelease:
+    case MidiInAction::Kind::NoteRelease: {
       d->host.PianoKey(action.key, false);
-      EditorEndNote(-1, -1, false, action.offset);
+      const HeldInputNotes::Note held = d->inputNotes.Release(0, action.key);
+      if (held.Sounds()) d->devices.NoteOff(held.midiChannel, held.note, 0);
       break;
-    case MidiInAction::Kind::NoteStart:
-      // The note written is the note heard (less the channel's transpose, which playback adds),
-      // whatever the piano's base octave; a key that sounds nothing writes nothing.
-      if (song.EditEnabled && action.offset + 12 * song.Octave >= 0 && action.offset + 12 * song.Octave <= 127) {
+    }
+    case MidiInAction::Kind::NoteStart: {
+      // The key's own note: key 60 writes and sounds note 60, whatever the octave or the piano's
+      // zoom (playback adds the channel's transpose, and so does the preview).
+      const int track = d->grid1->Col() - 1;
+      if (song.EditEnabled && song.GetTrackType(track) == ttNote) {
         SavePatternUndo();
-        SetCurData(action.offset + 12 * song.Octave);
+        SetCurData(action.key);
         NextRow(1, -1);
       }
       d->host.PianoKey(action.key, true);
-      EditorStartNote(-1, -1, action.velocity, false, action.offset);
+      int midiChannel = -1, channel = -1;
+      CursorChannels(d->activeGrid, midiChannel, channel);
+      const int note = song.GetTranspose(channel) + action.key;
+      const HeldInputNotes::Note before =
+          d->inputNotes.Press(0, action.key, IsNote(note) ? HeldInputNotes::Note{midiChannel, note} : HeldInputNotes::Note{});
+      if (before.Sounds()) d->devices.NoteOff(before.midiChannel, before.note, 0);  // its note-off never came
+      if (IsNote(note)) d->devices.NoteOn(midiChannel, note, std::clamp(action.velocity, 0, 127));
       break;
+    }
     default: {
-      // Passed on to the channel chosen in the channel panel, numbered as the song channel.
+      // Passed on to the channel chosen in the channel panel, numbered as the song channel. A note
+      // ends on the channel it started on, should the chosen channel change meanwhile.
       int channel = d->lastChannel, midiChannel = 0;
       if (channel < 0) CursorChannels(d->activeGrid, midiChannel, channel);
+      const int kind = message.bytes[0] & 0xF0, inputChannel = message.bytes[0] & 0x0F, key = message.bytes[1];
+      if (kind == 0x90 && message.bytes[2] > 0) {
+        const HeldInputNotes::Note before = d->inputNotes.Press(inputChannel, key, {channel, key});
+        if (before.Sounds()) d->devices.PassThrough(MakeShortMessage(0x80, uint8_t(key), 0), before.midiChannel);
+      } else if (kind == 0x80 || kind == 0x90) {
+        if (const HeldInputNotes::Note held = d->inputNotes.Release(inputChannel, key); held.Sounds())
+          channel = held.midiChannel;
+      }
       d->devices.PassThrough(message, channel);
       break;
     }

@@ -22,7 +22,7 @@ struct EditorOptions {
   bool midiInIgnoreVelocity = false;
   bool midiInUseMinimumVelocity = false;
   int midiInMinimumVelocity = 30;
-  int pianoBaseOctave = 2;      // the piano window's base octave: incoming note n is offset n - 12 x this
+  int pianoBaseOctave = 2;      // the piano window's base octave, where the computer keyboard's notes lie
   bool HexDisplay() const { return rowNumberFormat == 1; }
 };
 

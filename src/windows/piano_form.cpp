@@ -171,7 +171,7 @@ void TPianoForm::SetZoom(int index) {
 
 void TPianoForm::ApplyBaseOctave() {
   baseOctave_ = docked_ ? Zooms[zoom_].dockedBase : 0;
-  // The MIDI input places incoming notes by the same base octave.
+  // The editor knows where the computer keyboard lies on the piano.
   frame_.Options().pianoBaseOctave = baseOctave_;
   ColorKeyRange();
   ShowHints(hints_);

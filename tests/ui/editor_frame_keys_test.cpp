@@ -21,8 +21,10 @@ class EditorFrameKeysTest : public QObject {
   void noteKey_heldWithAutoRepeat_soundsOnceWritesEachRepeat();
   void noteKey_transposedBeyond127_writtenButNotSent();
   void noteKey_editingOff_previewsOnly_andNothingWithAutoShowPiano();
-  void noteKeyUp_notHeld_sendsNothingUnlessStepping();
-  void noteKeyUp_releaseModeD_a_sendsNoNoteOff();
+  void noteKeyUp_notHeld_sendsNothing();
+  void noteKeyUp_releaseModeD_a_endsThePreviewToo();
+  void chordKeyUp_shiftReleasedFirst_endsEveryToneItStarted();
+  void noteKey_gridLosesFocus_endsThePreview();
   void capsLock_noteTrack_writesNoteOffAndSteps_velocityTrackIgnores();
   void chord_shiftZInCMajor_addsThirdAndFifthInNewNoteTracks();
   void chord_dInCMinor_soundsMinorThirdAndDiminishedFifth();
@@ -87,7 +89,7 @@ void EditorFrameKeysTest::noteKey_bothLayouts_writesCellAndPreviewsOnCursorChann
 
   rig.Clear();
   FrameRig::Release(rig.G1(), key);
-  QCOMPARE(rig.Sent(), (Strings{"82 " + hex + " 00", "82 " + hex + " 64"}));
+  QCOMPARE(rig.Sent(), Strings{"82 " + hex + " 00"});
 }
 
 void EditorFrameKeysTest::noteKey_heldWithAutoRepeat_soundsOnceWritesEachRepeat() {
@@ -104,7 +106,7 @@ void EditorFrameKeysTest::noteKey_heldWithAutoRepeat_soundsOnceWritesEachRepeat(
 
   rig.Clear();
   FrameRig::Release(rig.G1(), Qt::Key_Z);
-  QCOMPARE(rig.Sent(), (Strings{"80 30 00", "80 30 64"}));
+  QCOMPARE(rig.Sent(), Strings{"80 30 00"});
   rig.Clear();
   FrameRig::Press(rig.G1(), Qt::Key_Z);  // released, so the next press sounds again
   QCOMPARE(rig.Sent(), Strings{"90 30 64"});
@@ -129,7 +131,7 @@ void EditorFrameKeysTest::noteKey_editingOff_previewsOnly_andNothingWithAutoShow
   rig.song.EditEnabled = false;
   rig.song.GridAdd = 1;
   FrameRig::Type(rig.G1(), Qt::Key_C);
-  QCOMPARE(rig.Sent(), (Strings{"90 34 64", "80 34 00", "80 34 64"}));
+  QCOMPARE(rig.Sent(), (Strings{"90 34 64", "80 34 00"}));
   QCOMPARE(rig.song.GetCellData(0, 0), CellEmpty);
   QCOMPARE(rig.G1().Row(), 1);
 
@@ -139,23 +141,50 @@ void EditorFrameKeysTest::noteKey_editingOff_previewsOnly_andNothingWithAutoShow
   QCOMPARE(rig.Sent(), Strings{});
 }
 
-void EditorFrameKeysTest::noteKeyUp_notHeld_sendsNothingUnlessStepping() {
+// A key-up ends what its key-down started and nothing else: a key released that sounded nothing
+// here sends nothing.
+void EditorFrameKeysTest::noteKeyUp_notHeld_sendsNothing() {
   FrameRig rig;
   FrameRig::Release(rig.G1(), Qt::Key_Z);
   QCOMPARE(rig.Sent(), Strings{});
   rig.song.GridAdd = 2;
   FrameRig::Release(rig.G1(), Qt::Key_Z);
-  QCOMPARE(rig.Sent(), (Strings{"80 30 00", "80 30 64"}));
+  QCOMPARE(rig.Sent(), Strings{});
 }
 
-void EditorFrameKeysTest::noteKeyUp_releaseModeD_a_sendsNoNoteOff() {
+// "d/a releases" keeps played notes until a note-off cell; a preview still ends with its key.
+void EditorFrameKeysTest::noteKeyUp_releaseModeD_a_endsThePreviewToo() {
   FrameRig rig;
   rig.song.SetReleaseMode(0, 255);
   FrameRig::Type(rig.G1(), Qt::Key_Z);
-  QCOMPARE(rig.Sent(), Strings{"90 30 64"});
+  QCOMPARE(rig.Sent(), (Strings{"90 30 64", "80 30 00"}));
   rig.Clear();
-  FrameRig::Press(rig.G1(), Qt::Key_Z);  // the key was released all the same
+  FrameRig::Press(rig.G1(), Qt::Key_Z);  // the key was released
   QCOMPARE(rig.Sent(), Strings{"90 30 64"});
+}
+
+// The chord ends whole when Shift goes up first, and where the octave changed meanwhile.
+void EditorFrameKeysTest::chordKeyUp_shiftReleasedFirst_endsEveryToneItStarted() {
+  FrameRig rig;
+  FrameRig::Press(rig.G1(), Qt::Key_Z, Qt::ShiftModifier);
+  QCOMPARE(rig.Sent(), (Strings{"90 30 64", "90 34 64", "90 37 64"}));
+  rig.Clear();
+  rig.song.Octave = 2;
+  FrameRig::Release(rig.G1(), Qt::Key_Z);  // no Shift any more
+  QCOMPARE(rig.Sent(), (Strings{"80 30 00", "80 34 00", "80 37 00"}));
+  rig.Clear();
+  FrameRig::Release(rig.G1(), Qt::Key_Z, Qt::ShiftModifier);
+  QCOMPARE(rig.Sent(), Strings{});
+}
+
+// A key still down when the grid loses the focus (a box opened) never sees its key-up there.
+void EditorFrameKeysTest::noteKey_gridLosesFocus_endsThePreview() {
+  FrameRig rig;
+  FrameRig::Press(rig.G1(), Qt::Key_X);
+  rig.Clear();
+  QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QCoreApplication::sendEvent(&rig.G1(), &out);
+  QCOMPARE(rig.Sent(), Strings{"80 32 00"});
 }
 
 void EditorFrameKeysTest::capsLock_noteTrack_writesNoteOffAndSteps_velocityTrackIgnores() {
@@ -191,7 +220,7 @@ void EditorFrameKeysTest::chord_shiftZInCMajor_addsThirdAndFifthInNewNoteTracks(
 
   rig.Clear();
   FrameRig::Release(rig.G1(), Qt::Key_Z, Qt::ShiftModifier);
-  QCOMPARE(rig.Sent(), (Strings{"80 30 00", "80 30 64", "80 34 64", "80 37 64"}));
+  QCOMPARE(rig.Sent(), (Strings{"80 30 00", "80 34 00", "80 37 00"}));
 
   // The next chord on the channel's first track fills the same tracks again.
   rig.G1().SetRow(2);

@@ -29,6 +29,7 @@ class RecordingDialogs final : public UserDialogs {
     messages << text;
     if (onMessage) onMessage(text);
   }
+  void Notice(QWidget*, const QString& text) override { notices << text; }
   bool Question(QWidget*, const QString& text) override {
     questions << text;
     return answer;
@@ -57,7 +58,7 @@ class RecordingDialogs final : public UserDialogs {
     return confirm;
   }
 
-  QStringList messages, questions, filters, suffixes, proposals, folders;
+  QStringList messages, notices, questions, filters, suffixes, proposals, folders;
   bool answer = true;
   DialogAnswer saveAnswer = DialogAnswer::No;  // "Save changes?": discard and go on
   QString openName, saveName;

@@ -404,12 +404,14 @@ void PianoWindowTest::midiIn_noteLightsKeyWhateverTheZoom() {
     rig.window->Frame()->HandleMidiIn(MakeShortMessage(0x90, 60, 0));
     QVERIFY(!Keys(rig).IsPressed(60));
   }
-  // The input places notes by the piano's base octave: at 50 % docked (base 3) key 60 is offset
-  // 24, heard at Octave 4 as note 72.
-  Piano(rig).SetZoom(0);
-  rig.backend.Recorder().Clear();
-  rig.window->Frame()->HandleMidiIn(MakeShortMessage(0x90, 60, 80));
-  QCOMPARE(rig.Sent(), QStringList{"90 48 50"});
+  // Key 60 sounds note 60 at every zoom: the zoom only moves the computer keyboard on the piano.
+  for (int zoom : {0, 2, 4}) {
+    Piano(rig).SetZoom(zoom);
+    rig.backend.Recorder().Clear();
+    rig.window->Frame()->HandleMidiIn(MakeShortMessage(0x90, 60, 80));
+    rig.window->Frame()->HandleMidiIn(MakeShortMessage(0x80, 60, 0));
+    QCOMPARE(rig.Sent(), (QStringList{"90 3C 50", "80 3C 00"}));
+  }
 }
 
 void PianoWindowTest::playDisplay_showsRowNotes_stopReleases() {
