@@ -1,6 +1,7 @@
 #include "app/device_feedback.h"
 
 #include <QStringList>
+#include <QTimer>
 
 #include "midi/device_session.h"
 
@@ -16,7 +17,11 @@ QString Channels(int slot) { return QStringLiteral("channels %1-%2").arg(16 * sl
 
 TDeviceFeedback::TDeviceFeedback(DeviceSession& session, QLabel* panel, std::function<void(const QString&)> warn,
                                  QObject* parent)
-    : QObject(parent), session_(session), panel_(panel), warn_(std::move(warn)), wake_(this, DeviceWakeEvent) {
+    : QObject(parent),
+      session_(session),
+      panel_(panel),
+      warn_(std::move(warn)),
+      wake_(this, DeviceWakeEvent) {
   session_.SetListener([this](int slot, const DeviceStatus& status, bool first) { Changed(slot, status, first); });
   session_.SetWake([this] { wake_.Notify(); });
   // A device that has gone is noticed within a second even where nothing tells.
@@ -42,18 +47,20 @@ bool TDeviceFeedback::event(QEvent* event) {
 
 void TDeviceFeedback::PollNow() { session_.Poll(); }
 
+// On the panel each device with its state in a word; the reasons are in its tool tip.
 void TDeviceFeedback::Refresh() {
-  QStringList parts;
+  QStringList parts, details;
   bool trouble = false;
   for (int slot = 0; slot < DeviceSession::Slots; ++slot) {
-    const QString text = QString::fromStdString(session_.StatusText(slot));
-    if (!text.isEmpty()) parts << text;
+    const QString full = QString::fromStdString(session_.StatusText(slot));
+    if (full.isEmpty()) continue;
+    details << full;
+    parts << QString::fromStdString(session_.StatusText(slot, false));
     const DeviceState state = session_.Status(slot).state;
     trouble = trouble || state == DeviceState::Missing || state == DeviceState::Failed;
   }
-  const QString text = parts.join(QStringLiteral("  |  "));
-  panel_->setText(text);
-  panel_->setToolTip(text);
+  panel_->setText(parts.join(QStringLiteral("  |  ")));
+  panel_->setToolTip(details.join(QLatin1Char('\n')));
   QFont font = panel_->font();
   font.setBold(trouble);
   panel_->setFont(font);
@@ -64,24 +71,29 @@ QString TDeviceFeedback::FailureText(int slot, const DeviceStatus& status) {
                          : slot == 0                      ? QStringLiteral("The MIDI Out device")
                                       : QStringLiteral("The MIDI Out device for %1").arg(Channels(slot));
   const QString name = QString::fromStdString(status.name), reason = QString::fromStdString(status.reason);
-  QString text = status.state == DeviceState::Missing
-                     ? QStringLiteral("%1 \"%2\" is not there (%3).\n\nVarnel keeps it chosen and opens it again as "
-                                      "soon as it is back.")
-                           .arg(device, name, reason)
-                     : QStringLiteral("%1 \"%2\" could not be opened (%3).").arg(device, name, reason);
-  const QString where = slot == DeviceSession::InputSlot ? QStringLiteral("Options > MIDI In Device")
-                        : slot == 0                      ? QStringLiteral("Options > MIDI Out Device")
-                                                         : QStringLiteral("Options > Options... > MIDI Out");
-  return text + QStringLiteral("\n\nAnother device can be chosen under %1. \"Disable warnings\" in the Options menu "
-                               "turns these messages off.")
-                    .arg(where);
+  if (status.state == DeviceState::Missing)
+    return QStringLiteral("%1 \"%2\" is not there (%3). Varnel keeps it chosen and opens it again as soon as it is "
+                          "back.")
+        .arg(device, name, reason);
+  return QStringLiteral("%1 \"%2\" could not be opened (%3).").arg(device, name, reason);
 }
 
 void TDeviceFeedback::Changed(int slot, const DeviceStatus& status, bool firstFailure) {
   Refresh();
-  // After what the session is doing has finished: a box may run the event loop.
-  if (firstFailure && warn_)
-    QTimer::singleShot(0, this, [this, text = FailureText(slot, status)] { warn_(text); });
+  if (!firstFailure || !warn_) return;
+  // Devices that fail together (a server that stopped) are told in one box, after what the
+  // session is doing has finished: a box may run the event loop.
+  failures_ << FailureText(slot, status);
+  if (failures_.size() == 1) QTimer::singleShot(0, this, [this] { Warn(); });
+}
+
+void TDeviceFeedback::Warn() {
+  const QString text = failures_.join(QStringLiteral("\n\n")) +
+                       QStringLiteral("\n\nOther devices can be chosen in the Options menu (MIDI Out Device, MIDI In "
+                                      "Device, and for MIDI channels 17-48 Options... > MIDI Out). \"Disable warnings\" "
+                                      "turns these messages off.");
+  failures_.clear();
+  warn_(text);
 }
 
 }  // namespace varnel

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 
@@ -28,7 +29,7 @@ class TDeviceFeedback : public QObject {
 
   // The panel's text from the session's states.
   void Refresh();
-  // What the first failure of a device says.
+  // What the first failure of a device says (the box adds where to choose another).
   static QString FailureText(int slot, const DeviceStatus& status);
   // The device session's poll: at once, not waiting for the timer.
   void PollNow();
@@ -38,12 +39,14 @@ class TDeviceFeedback : public QObject {
 
  private:
   void Changed(int slot, const DeviceStatus& status, bool firstFailure);
+  void Warn();
 
   DeviceSession& session_;
   QLabel* panel_;
   std::function<void(const QString&)> warn_;
   QTimer timer_;
   CoalescedPoster wake_;
+  QStringList failures_;  // first failures not yet shown
 };
 
 }  // namespace varnel

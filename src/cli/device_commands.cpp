@@ -93,12 +93,15 @@ int RunPlay(CommandContext& context) {
   DeviceSession& session = devices.Session();
   const auto names = session.OutputNames();
   const char* options[OutputBlocks] = {"--device", "--device2", "--device3"};
+  std::string chosen[OutputBlocks];
   for (int block = 0; block < OutputBlocks; ++block) {
-    std::string name;
-    if (!FindOutput(args.Value(options[block]), names, block == 0, name)) {
+    if (!FindOutput(args.Value(options[block]), names, block == 0, chosen[block])) {
       context.err << "No such MIDI output: " << args.Value(options[block]) << " (see varnel-cli devices)\n";
       return ExitFailure;
     }
+  }
+  for (int block = 0; block < OutputBlocks; ++block) {
+    const std::string& name = chosen[block];
     if (name.empty()) continue;
     reporter.last.clear();
     session.SelectOutput(block, name);

@@ -77,14 +77,14 @@ bool DeviceSession::AnyMissing() const {
   return std::any_of(status_.begin(), status_.end(), [](const DeviceStatus& s) { return s.state == DeviceState::Missing; });
 }
 
-std::string DeviceSession::StatusText(int slot) const {
+std::string DeviceSession::StatusText(int slot, bool withReason) const {
   const DeviceStatus& s = status_[size_t(slot)];
   const std::string label = slot == InputSlot ? "In" : slot == 0 ? "Out" : "Out " + std::to_string(slot + 1);
   if (s.name.empty()) return slot == InputSlot ? label + ": " + NoInputName : slot == 0 ? label + ": none" : "";
   switch (s.state) {
     case DeviceState::Open: return label + ": " + s.name;
-    case DeviceState::Missing: return label + ": " + s.name + " (missing: " + s.reason + ")";
-    case DeviceState::Failed: return label + ": " + s.name + " (failed: " + s.reason + ")";
+    case DeviceState::Missing: return label + ": " + s.name + (withReason ? " (missing: " + s.reason + ")" : " (missing)");
+    case DeviceState::Failed: return label + ": " + s.name + (withReason ? " (failed: " + s.reason + ")" : " (failed)");
     case DeviceState::None: break;
   }
   return label + ": " + s.name + " (closed)";

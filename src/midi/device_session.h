@@ -64,8 +64,9 @@ class DeviceSession {
   void CheckSongDevice();
 
   const DeviceStatus& Status(int slot) const { return status_[size_t(slot)]; }
-  // The text the status bar keeps for a slot: "Out: NAME", "Out 2: NAME (missing: why)", ...
-  std::string StatusText(int slot) const;
+  // The text the status bar keeps for a slot: "Out: NAME", "Out 2: NAME (missing: why)", ...; without
+  // the reason "Out 2: NAME (missing)". Empty for the second and third output when none is chosen.
+  std::string StatusText(int slot, bool withReason = true) const;
   bool AnyMissing() const;
 
   // Notices devices that have gone and reopens missing ones that are back. The listing this needs

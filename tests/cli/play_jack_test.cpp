@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -124,13 +125,71 @@ TEST(PlayOverJack, SongIntoAJackPort_ArrivesAsTheEngineSendsIt) {
   unsetenv("JACK_DEFAULT_SERVER");
 }
 
+// Each block of sixteen MIDI channels to a device of its own, where it arrives on channels 1..16.
+TEST(PlayOverJack, ThreeDevices_ChannelsOneSeventeenAndThirtyThree_EachArrivesOnChannelOne) {
+  JackTestLock lock;
+  JackServer server;
+  if (const std::string why = server.Start(); !why.empty()) GTEST_SKIP() << why;
+  setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+  TVNSong song;
+  song.Reset(3, 4, true);
+  song.BPM = 240;
+  for (int c = 0; c < 3; ++c) {
+    song.SetMidiChannel(c, 16 * c);
+    song.SetCellData(c, 0, 60 + c);
+  }
+  const std::string path = TempPath("blocks.vnl");
+  ASSERT_TRUE(song.SaveToFile(path));
+  Collector collectors[3];
+  std::vector<std::unique_ptr<RtMidiIn>> receivers;
+  for (int b = 0; b < 3; ++b) {
+    receivers.push_back(std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "VarnelBlock" + std::to_string(b + 1)));
+    receivers.back()->setCallback(&Collector::Callback, &collectors[b]);
+    receivers.back()->openVirtualPort("in");
+  }
+  const auto play = RunCli({"--verbose", "play", path, "--device", "VarnelBlock1:in", "--device2", "VarnelBlock2:in",
+                            "--device3", "VarnelBlock3:in"});
+  EXPECT_EQ(play.exit, 0) << play.err;
+  EXPECT_NE(play.err.find("Device 2: VarnelBlock2:in"), std::string::npos) << play.err;
+  for (int b = 0; b < 3; ++b) {
+    SCOPED_TRACE("device " + std::to_string(b + 1));
+    std::vector<std::string> noteOns;
+    for (const std::string& message : collectors[b].WaitFor(16 * 13 + 1))
+      if (message.rfind("9", 0) == 0 && message.substr(6) != "00") noteOns.push_back(message);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "90 %02X 64", 60 + b);
+    EXPECT_EQ(noteOns, std::vector<std::string>{expected});
+  }
+  for (auto& receiver : receivers) receiver->closePort();
+  unsetenv("JACK_DEFAULT_SERVER");
+}
+
+// Every run lists the ports there at that moment.
+TEST(DevicesCommand, PortStartedAfterTheServer_IsListed) {
+  JackTestLock lock;
+  JackServer server;
+  if (const std::string why = server.Start(); !why.empty()) GTEST_SKIP() << why;
+  setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+  const auto before = RunCli({"devices"});
+  ASSERT_EQ(before.exit, 0) << before.err;
+  EXPECT_EQ(before.out.find("VarnelLatePort:in"), std::string::npos) << before.out;
+  RtMidiIn late(RtMidi::UNIX_JACK, "VarnelLatePort");
+  late.openVirtualPort("in");
+  const auto after = RunCli({"devices"});
+  EXPECT_NE(after.out.find("VarnelLatePort:in"), std::string::npos) << after.out;
+  late.closePort();
+  unsetenv("JACK_DEFAULT_SERVER");
+}
+
 TEST(PlayCommand, UnknownDevice_FailsWithAClearMessage) {
   TVNSong song;
   const std::string path = TempPath("song.vnl");
   ASSERT_TRUE(song.SaveToFile(path));
-  const auto result = RunCli({"play", path, "--device", "No Such Synth"});
-  EXPECT_EQ(result.exit, 1);
-  EXPECT_NE(result.err.find("No such MIDI output: No Such Synth"), std::string::npos) << result.err;
+  for (const char* option : {"--device", "--device2", "--device3"}) {
+    const auto result = RunCli({"play", path, option, "No Such Synth"});
+    EXPECT_EQ(result.exit, 1);
+    EXPECT_NE(result.err.find("No such MIDI output: No Such Synth"), std::string::npos) << result.err;
+  }
 }
 
 }  // namespace

@@ -29,7 +29,9 @@ QStringList Texts(QMenu* menu) {
   return texts;
 }
 
+// The panel says each device's state in a word; its tool tip says why.
 QString Panel(WindowRig& rig) { return rig.window->findChild<QLabel*>("StatusDevices")->text(); }
+QString PanelTip(WindowRig& rig) { return rig.window->findChild<QLabel*>("StatusDevices")->toolTip(); }
 
 // What the session hears from a device gets to the window through posted events.
 void Settle() {
@@ -94,12 +96,16 @@ void MainWindowDevicesTest::deviceGoesAndReturns_panelAndNoticeSaySo_notesEndOnR
   rig.clock.Advance();
   QVERIFY(rig.Sent().contains("90 3C 64"));
 
-  rig.backend.Vanish("Recorder");  // the port goes while the note sounds
+  Item(rig.window->Commands().InDeviceMenu, "Recorder In")->trigger();
+  rig.backend.Vanish("Recorder");  // the ports go while the note sounds (their system stopped, say)
+  rig.backend.Vanish("Recorder In");
   Settle();
-  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder (missing: port has gone)  |  In: None"));
-  QCOMPARE(rig.window->StatusText(0), QStringLiteral("MIDI out Recorder is missing (port has gone): waiting for it to return"));
-  QCOMPARE(rig.dialogs.notices.size(), 1);
-  QVERIFY(rig.dialogs.notices[0].contains("\"Recorder\" is not there (port has gone)"));
+  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder (missing)  |  In: Recorder In (missing)"));
+  QCOMPARE(PanelTip(rig), QStringLiteral("Out: Recorder (missing: port has gone)\nIn: Recorder In (missing: port has gone)"));
+  QCOMPARE(rig.window->StatusText(0), QStringLiteral("MIDI in Recorder In is missing (port has gone): waiting for it to return"));
+  QCOMPARE(rig.dialogs.notices.size(), 1);  // both in one box
+  QVERIFY(rig.dialogs.notices[0].contains("The MIDI Out device \"Recorder\" is not there (port has gone)"));
+  QVERIFY(rig.dialogs.notices[0].contains("The MIDI In device \"Recorder In\" is not there (port has gone)"));
   emit outs->aboutToShow();
   QVERIFY(Item(outs, "Recorder (missing)") && Item(outs, "Recorder (missing)")->isChecked());
   rig.clock.Advance();  // the song plays on, silently
@@ -107,7 +113,7 @@ void MainWindowDevicesTest::deviceGoesAndReturns_panelAndNoticeSaySo_notesEndOnR
   rig.backend.Recorder().Clear();
   rig.backend.Return("Recorder");
   Settle();
-  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder  |  In: None"));
+  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder  |  In: Recorder In (missing)"));
   QCOMPARE(rig.window->StatusText(0), QStringLiteral("MIDI out Recorder is back"));
   // The note it was left sounding ends first, then its channels are prepared again.
   const QStringList sent = rig.Sent();
@@ -129,7 +135,8 @@ void MainWindowDevicesTest::failedOpen_keepsItsMessage_noticeUnlessWarningsDisab
   Item(outs, "Recorder")->trigger();
   Settle();
   QCOMPARE(rig.window->StatusText(0), QStringLiteral("Could not open midi out, rc = 05"));
-  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder (failed: rc = 05)  |  In: None"));
+  QCOMPARE(Panel(rig), QStringLiteral("Out: Recorder (failed)  |  In: None"));
+  QCOMPARE(PanelTip(rig), QStringLiteral("Out: Recorder (failed: rc = 05)\nIn: None"));
   QCOMPARE(rig.dialogs.notices.size(), 1);
   QVERIFY(rig.dialogs.notices[0].contains("\"Recorder\" could not be opened (rc = 05)"));
 
