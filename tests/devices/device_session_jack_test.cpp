@@ -71,12 +71,17 @@ void MakeBusySong(TVNSong& song) {
   }
 }
 
-TEST(DeviceSessionJack, ServerStopsAndReturnsDuringPlayback_PortAndSynthReopenAndNotesFlowAgain) {
+// Through Varnel's own JACK client (with the embedded synth on JACK audio beside it), and through
+// RtMidi's JACK ports.
+class DeviceSessionJackRestart : public testing::TestWithParam<bool> {};
+
+TEST_P(DeviceSessionJackRestart, ServerStopsAndReturnsDuringPlayback_PortAndSynthReopenAndNotesFlowAgain) {
+  const bool native = GetParam();
   test::JackTestLock lock;
   test::JackServer server;
   if (const std::string why = server.Start("-restart"); !why.empty()) GTEST_SKIP() << why;
   UseServer use(server.Name());
-  const bool synth = !FindSoundFont("").empty();
+  const bool synth = native && !FindSoundFont("").empty();
 
   test::RecordingReporter reporter;
   TVNSong song(&reporter);
@@ -84,6 +89,7 @@ TEST(DeviceSessionJack, ServerStopsAndReturnsDuringPlayback_PortAndSynthReopenAn
   SynthSettings settings;
   settings.audioDriver = "jack";
   SystemMidiBackend backend(settings);
+  backend.SetNativeJack(native);
   MidiDevices devices(backend, song);
   DeviceSession& session = devices.Session();
   int woken = 0;
@@ -147,6 +153,9 @@ TEST(DeviceSessionJack, ServerStopsAndReturnsDuringPlayback_PortAndSynthReopenAn
   engine.Stop();
   devices.CloseMidiOut();
 }
+
+INSTANTIATE_TEST_SUITE_P(Ports, DeviceSessionJackRestart, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Native" : "RtMidi"; });
 
 TEST(DeviceSessionJack, ThreeOutputs_ChannelsOneSeventeenAndThirtyThree_EachPortGetsItsBlockOnChannelOne) {
   test::JackTestLock lock;

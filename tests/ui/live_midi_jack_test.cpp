@@ -79,6 +79,7 @@ class LiveMidiJackTest : public QObject {
   void input_noteOffsInBothForms_endEveryNote_key60IsNote60();
   void keys_chordsAndHeldKeys_endEveryNote();
   void song_daReleases_endsEveryNote();
+  void menus_portsStartedAfterStartUp_listedAndPlayed();
   void serverRestartsDuringPlayback_notesFlowAgain_deviceChange_quitWritesSettings();
 
  private:
@@ -224,6 +225,45 @@ void LiveMidiJackTest::song_daReleases_endsEveryNote() {
       1000);
   QVERIFY(NoteOns(events, 0x90, 62) >= 1);
   QCOMPARE(Unended(events), QStringList{});
+}
+
+void LiveMidiJackTest::menus_portsStartedAfterStartUp_listedAndPlayed() {
+  MainCommands& c = window_->Commands();
+  const QString lateOut = QStringLiteral("VarnelLateCapture:midi_in");
+  QVERIFY(!Item(c.OutDeviceMenu, lateOut));
+  auto late = JackCapture::Open("VarnelLateCapture", 1024, 0);
+  QVERIFY(late);
+  QCOMPARE(QString::fromStdString(late->MidiPort()), lateOut);
+  int result = -1;
+  auto lateKeys = JackMidiOutput::Open("", "late keys", result);
+  QVERIFY(lateKeys);
+  const QString lateIn = QString::fromStdString(lateKeys->PortName());
+
+  QAction* out = Item(c.OutDeviceMenu, lateOut);
+  QVERIFY2(out, "a port started after the program is in the menu when it opens");
+  out->trigger();
+  QAction* in = Item(c.InDeviceMenu, lateIn);
+  QVERIFY(in);
+  in->trigger();
+  const DeviceSession& session = window_->Devices().Session();
+  QCOMPARE(session.Status(0).state, DeviceState::Open);
+  QCOMPARE(session.Status(DeviceSession::InputSlot).state, DeviceState::Open);
+
+  // The late keyboard plays through the late port.
+  late->Start();
+  lateKeys->Send(MakeShortMessage(0x90, 60, 100), SendNow);
+  QTest::qWait(50);
+  lateKeys->Send(MakeShortMessage(0x80, 60, 0), SendNow);
+  QTRY_VERIFY_WITH_TIMEOUT(late->Midi().size() >= 2, 5000);
+  late->Stop();
+  const Events events = late->Midi();
+  QCOMPARE(NoteOns(events, 0x90, 60), 1);
+  QCOMPARE(Unended(events), QStringList{});
+
+  // Not chosen any more and gone: not listed either.
+  window_->Action(QStringLiteral("OutDeviceMapper"))->trigger();
+  late.reset();
+  QVERIFY(!Item(c.OutDeviceMenu, lateOut));
 }
 
 void LiveMidiJackTest::serverRestartsDuringPlayback_notesFlowAgain_deviceChange_quitWritesSettings() {
