@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The real program on a private X server and a JACK server of the test's own: the song plays into a
 # capture port (jack_midi_dump) and, on MIDI channels 17-32, through the embedded synth on JACK
-# audio; the JACK server stops and starts again under it; the port's notes flow again; then the
-# output device is changed through the Options menu and the program quits through the File menu:
-# exit status 0, settings written.
+# audio; the JACK server stops and starts again under it; the port's notes flow again; a port
+# started after all this is in the Options menu's device list and, chosen there, gets the song; the
+# program quits through the File menu: exit status 0, settings written.
 #   jack_restart_xvfb.sh VARNEL [SONG.vnl] [SCREENSHOT_FOLDER]
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xwd tools or JACK).
 set -u
@@ -87,15 +87,21 @@ wait_for 15 bash -c "[ \"\$(grep -cE '^ *[0-9]+: 9' '$work/dump2.txt')\" -gt 0 ]
 kill -0 "$varnel_pid" 2>/dev/null || fail "varnel ended when the JACK server returned"
 shot 3-server-back
 
-# Options (the seventh menu) > MIDI Out Device > MIDI Mapper, from the File menu by the arrow keys.
+# A port started now, long after the program.
+jack_midi_dump -a VarnelLate >"$work/late.txt" 2>>"$work/dump.log" &
+late_pid=$!
+wait_for 5 bash -c "jack_lsp 2>/dev/null | grep -q '^VarnelLate:input$'" || fail "the late port did not start"
+
+# Options (the seventh menu) > MIDI Out Device, from the File menu by the arrow keys: MIDI Mapper,
+# VarnelCapture:input, VarnelLate:input, Varnel's virtual port.
 xdotool windowfocus --sync "$window"
 xdotool mousemove --window "$window" 20 10 click 1
 sleep 0.5
 xdotool key --delay 100 Right Right Right Right Right Right Right Return
 sleep 0.3
 shot 4-device-menu
-xdotool key Return  # its first item
-sleep 1
+xdotool key --delay 100 Down Down Return  # the late port
+wait_for 10 bash -c "[ \"\$(grep -cE '^ *[0-9]+: 9' '$work/late.txt')\" -gt 0 ]" || fail "the late port, chosen in the menu, got no notes"
 kill -0 "$varnel_pid" 2>/dev/null || fail "varnel ended when the device changed"
 shot 5-device-changed
 
@@ -109,5 +115,6 @@ wait "$varnel_pid"
 rc=$?
 varnel_pid=""
 [ "$rc" -eq 0 ] || fail "varnel exited with $rc"
-grep -q '^Device=MIDI Mapper$' "$work/config/Orvalis/Varnel.conf" || fail "settings not written: $(grep Device "$work/config/Orvalis/Varnel.conf")"
+kill "$late_pid" 2>/dev/null; wait "$late_pid" 2>/dev/null
+grep -q '^Device=VarnelLate:input$' "$work/config/Orvalis/Varnel.conf" || fail "settings not written: $(grep Device "$work/config/Orvalis/Varnel.conf")"
 echo "PASS"
