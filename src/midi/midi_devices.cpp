@@ -313,7 +313,8 @@ int MidiDevices::SoundingNoteCount(int channel) const {
 std::bitset<128> MidiDevices::NotesSounding(int channel) const {
   std::bitset<128> notes;
   std::scoped_lock lock(outputMutex_);
-  sounding_.ForEach(channel < 0 || channel > 15 ? 16 : channel, [&](int, int note, MidiTime) { notes.set(size_t(note)); });
+  if (channel < 0 || channel >= MidiChannelCount) return notes;
+  blocks_[size_t(BlockOf(channel))].sounding.ForEach(channel % 16, [&](int, int note, MidiTime) { notes.set(size_t(note)); });
   return notes;
 }
 

@@ -141,7 +141,7 @@ class MidiDevices {
   void SongPositionPointer(int sixteenths, MidiTime when = SendNow);
   // Notes sounding on MIDI channel 0..47, or on all (-1).
   int SoundingNoteCount(int channel = -1) const;
-  // The notes sounding on MIDI channel 0..15 (started by Varnel and not yet ended); any thread.
+  // The notes sounding on MIDI channel 0..47 (started by Varnel and not yet ended); any thread.
   std::bitset<128> NotesSounding(int channel) const;
 
  private:
