@@ -216,6 +216,9 @@ class TVNSong {
   void PackMoveToSmallestPatterns();
   void PackEmptyPatterns();
   void PackEmptyChannels();
+  void KeepPositionLengths(const std::vector<uint16_t>& orderBefore);
+  bool SetsPositionLength(int position, int excludedChannel, int excludedPattern) const;
+  bool HandOverPositionLengths(int channel);
 
   NullReporter nullReporter_;
   Reporter* reporter_ = &nullReporter_;

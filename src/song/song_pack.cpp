@@ -1,6 +1,8 @@
 // Packing: merges what is the same and removes what is empty, step by step (0 runs them all).
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "song/song.h"
 
@@ -10,16 +12,21 @@ namespace {
 bool Runs(int step, int which) { return step == 0 || step == which; }
 }  // namespace
 
+// Packing keeps time: a position plays as many rows as its shortest named pattern has (256 when it
+// names none), and every step leaves that number as it was.
 void TVNSong::Pack(int step) {
   if (step < 0 || step > 5) return;
   std::scoped_lock lock(shapeLock_);
   Modified = true;
   reporter_->Status("Analyzing song ...", 0);
+  std::vector<uint16_t> orderBefore;
+  if (Runs(step, 2)) orderBefore.assign(order_.begin(), order_.end());
   for (int i = 0; i < channelsCount_; ++i) {
     reporter_->Status("Analyzing song ... Channel " + std::to_string(i), 0);
     if (Runs(step, 1)) PackSameChannels(i);
     if (Runs(step, 2)) PackEmptyChannelsInOrder(i);
   }
+  if (Runs(step, 2)) KeepPositionLengths(orderBefore);
   if (Runs(step, 3)) PackMoveToSmallestPatterns();
   if (Runs(step, 4)) PackEmptyPatterns();
   if (Runs(step, 5)) PackEmptyChannels();
@@ -69,6 +76,65 @@ void TVNSong::PackEmptyChannelsInOrder(int channel) {
   }
 }
 
+// After step 2: where a position lost the pattern that set its length (every channel's part of it
+// was empty), the first channel with an empty entry there plays the lowest pattern of that length
+// in which its tracks are empty; failing that, a channel whose note-off entry came from such a
+// pattern plays that pattern again (its note-off in row 0 is what the entry played).
+void TVNSong::KeepPositionLengths(const std::vector<uint16_t>& orderBefore) {
+  const int length = orderLength_;
+  std::vector<std::vector<int8_t>> silent(channelsCount_);  // per channel and pattern: -1 unknown
+  auto silentIn = [&](int channel, int pattern) {
+    auto& known = silent[size_t(channel)];
+    if (known.empty()) known.assign(size_t(patternsCount_), -1);
+    if (known[size_t(pattern)] < 0) {
+      int first, end;
+      ChannelTracks(channel, first, end);
+      bool empty = true;
+      for (int t = first; t < end && empty; ++t) empty = IsTrackEmpty(pattern, t);
+      known[size_t(pattern)] = int8_t(empty);
+    }
+    return known[size_t(pattern)] == 1;
+  };
+  for (int pos = 0; pos < length; ++pos) {
+    int shortest = RowsPerPattern;
+    for (int c = 0; c < channelsCount_; ++c) {
+      const int e = orderBefore[size_t(c) * length + pos];
+      if (e < patternsCount_) shortest = std::min<int>(shortest, LastRow(e));
+    }
+    if (shortest == RowsPerPattern || MinLastRowAt(pos) == shortest) continue;
+    bool kept = false;
+    for (int c = 0; c < channelsCount_ && !kept; ++c) {
+      if (Order(c, pos) != OrderEmpty) continue;
+      for (int g = 0; g < patternsCount_ && !kept; ++g) {
+        if (LastRow(g) != shortest || !silentIn(c, g)) continue;
+        StoreOrder(c, pos, uint16_t(g));
+        kept = true;
+      }
+    }
+    for (int c = 0; c < channelsCount_ && !kept; ++c) {
+      const int e = orderBefore[size_t(c) * length + pos];
+      if (e < patternsCount_ && LastRow(e) == shortest && Order(c, pos) == OrderNoteOff) {
+        StoreOrder(c, pos, uint16_t(e));
+        kept = true;
+      }
+    }
+  }
+}
+
+// Whether the position would play more rows without channel's entry (excluded) or without every
+// entry naming pattern (excludedPattern); -1 excludes nothing of that kind.
+bool TVNSong::SetsPositionLength(int position, int excludedChannel, int excludedPattern) const {
+  int with = RowsPerPattern, without = RowsPerPattern;
+  for (int c = 0; c < channelsCount_; ++c) {
+    const int e = Order(c, position);
+    if (e >= patternsCount_) continue;
+    with = std::min<int>(with, LastRow(e));
+    if (c != excludedChannel && e != excludedPattern) without = std::min<int>(without, LastRow(e));
+  }
+  // 255 rows and none named both play 256 rows.
+  return std::min(without, 255) != std::min(with, 255);
+}
+
 // Step 3: a channel moves into a lower-numbered pattern played at the same position when its tracks
 // are free there.
 void TVNSong::PackMoveToSmallestPatterns() {
@@ -108,8 +174,12 @@ void TVNSong::PackEmptyPatterns() {
     reporter_->Status("Analyzing song ... Pattern " + std::to_string(j), 0);
     bool empty = true;
     for (int t = 0; t < tracksCount_ && empty; ++t) empty = IsTrackEmpty(j, t);
+    // An empty pattern that sets the length of a position it is played at stays.
+    for (int pos = 0; pos < orderLength_ && empty; ++pos) empty = !SetsPositionLength(pos, -1, j);
     if (empty && patternsCount_ >= 2) {
       reporter_->Status("Deleting empty pattern (" + std::to_string(j) + ")", 0);
+      // Its entries go first, so that deleting it cannot shorten the order lists.
+      for (int c = 0; c < channelsCount_; ++c) RedirectOrder(c, j, OrderEmpty);
       DeletePattern(j);
     } else {
       ++j;
@@ -139,7 +209,7 @@ void TVNSong::PackEmptyChannels() {
         }
       }
     }
-    if (distinct == 0 && channelsCount_ >= 2) {
+    if (distinct == 0 && channelsCount_ >= 2 && HandOverPositionLengths(j)) {
       reporter_->Status("Removing empty channel (" + std::to_string(j) + ")", 0);
       const int before = channelsCount_;
       if (first >= end) {
@@ -153,6 +223,30 @@ void TVNSong::PackEmptyChannels() {
     }
     ++j;
   }
+}
+
+// Before an empty channel goes: the positions whose length its entries set get the same pattern on
+// another channel whose entry there is empty and whose tracks are empty in that pattern. False, with
+// nothing changed, when some position finds no such channel: then the channel stays.
+bool TVNSong::HandOverPositionLengths(int channel) {
+  std::vector<std::pair<int, int>> handOvers;  // position, channel taking the entry
+  for (int pos = 0; pos < orderLength_; ++pos) {
+    if (!SetsPositionLength(pos, channel, -1)) continue;
+    const int pattern = Order(channel, pos);
+    int taker = -1;
+    for (int k = 0; k < channelsCount_ && taker < 0; ++k) {
+      if (k == channel || Order(k, pos) != OrderEmpty) continue;
+      int first, end;
+      ChannelTracks(k, first, end);
+      bool free = true;
+      for (int t = first; t < end && free; ++t) free = IsTrackEmpty(pattern, t);
+      if (free) taker = k;
+    }
+    if (taker < 0) return false;
+    handOvers.emplace_back(pos, taker);
+  }
+  for (const auto& [pos, taker] : handOvers) StoreOrder(taker, pos, Order(channel, pos));
+  return true;
 }
 
 }  // namespace varnel

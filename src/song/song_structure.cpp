@@ -155,10 +155,8 @@ int TVNSong::InsertNote(int channel, int row, uint8_t forceFrom, uint8_t skip, u
   std::scoped_lock lock(shapeLock_);
   if (channel < 0 || channel >= channelsCount_) return -1;
   int count = 0;
-  bool hasTracks = false;
   for (int t = 0; t < tracksCount_; ++t) {
     const int trackChannel = TrackChannel(t);
-    hasTracks = hasTracks || trackChannel == channel;
     if (trackChannel > channel) {
       if (value >= 128 || !AddTrack(t, ttNote, -1, channel)) return -1;
       SetCellData(t, row, value);
@@ -178,9 +176,10 @@ int TVNSong::InsertNote(int channel, int row, uint8_t forceFrom, uint8_t skip, u
       return t + 1;
     }
   }
+  // No free cell and no later channel: the channel's new note track goes after the song's last
+  // track, as the higher channels get theirs before the next channel.
   if (value >= 128) return -1;
-  if (!hasTracks) {
-    // A channel without tracks gets its first note track after the last track.
+  if (tracksCount_ < MaxTracks) {
     const int index = tracksCount_;
     if (!AddTrack(index, ttNote, -1, channel)) return -1;
     SetCellData(index, row, value);

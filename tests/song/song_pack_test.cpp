@@ -117,8 +117,50 @@ TEST_F(Pack, StepTwo_EmptyChannelPattern_BecomesEmptyOrNoteOffEntry) {
   EXPECT_EQ(song.GetOrder(0, 0), 0);
   EXPECT_EQ(song.GetOrder(0, 1), OrderNoteOff);
   EXPECT_EQ(song.GetOrder(1, 0), 0);
-  EXPECT_EQ(song.GetOrder(1, 1), OrderEmpty);
+  // Position 1 would name no pattern and play 256 rows: channel 1 keeps its empty part of 1.
+  EXPECT_EQ(song.GetOrder(1, 1), 1);
   EXPECT_EQ(song.PatternsCount(), 2);
+}
+
+// Rows one pass of song mode plays: each position as many as its shortest named pattern, 256 when
+// it names none (as the playback engine counts them with every channel on).
+int RowsPerPass(const TVNSong& s) {
+  int rows = 0;
+  for (int pos = 0; pos < s.OrderLength(); ++pos) rows += s.MinLastRowAt(pos) + 1;
+  return rows;
+}
+
+TEST_F(Pack, StepTwo_PositionWhereEveryChannelIsEmpty_KeepsTheFirstChannelOnItsPattern) {
+  MakeSong(song, 3, 64);
+  ASSERT_TRUE(song.InsertPattern(0, 16));  // a silent intro of 16 rows
+  for (int c = 0; c < 3; ++c) {
+    song.SetOrder(c, 0, 0);
+    song.SetOrder(c, 1, 1);
+  }
+  song.StoreCell(1, 1, 0, 60);
+  song.StoreCell(0, 2, 0, CellNoteOff);
+  const int rows = RowsPerPass(song);
+  ASSERT_EQ(rows, 16 + 64);
+  song.Pack(2);
+  EXPECT_EQ(RowsPerPass(song), rows);
+  EXPECT_EQ(OrderList(song, 0), (Ints{0, OrderEmpty}));
+  EXPECT_EQ(OrderList(song, 1), (Ints{OrderEmpty, 1}));
+  EXPECT_EQ(OrderList(song, 2), (Ints{OrderNoteOff, OrderEmpty}));
+  // Steps 3 and 4 keep the silent pattern; the empty channels of step 5 hand it on.
+  song.Pack(0);
+  EXPECT_EQ(RowsPerPass(song), rows);
+  EXPECT_EQ(song.PatternsCount(), 2);
+}
+
+TEST_F(Pack, StepTwo_EmptyShortPatternBesideALongerOne_KeepsThePositionShort) {
+  MakeSong(song, 2, 64);
+  ASSERT_TRUE(song.InsertPattern(1, 32));
+  song.SetOrder(1, 0, 1);  // channel 0 plays 64 rows of notes, channel 1 silence of 32: 32 rows
+  song.StoreCell(0, 0, 40, 60);
+  song.Pack(2);
+  EXPECT_EQ(OrderList(song, 1), (Ints{1}));
+  song.Pack(0);
+  EXPECT_EQ(RowsPerPass(song), 32);
 }
 
 // Channel 0 plays pattern 0, channel 1 pattern 1, at both positions; same pattern length.
@@ -177,28 +219,52 @@ TEST_F(Pack, StepFour_EmptyMiddlePattern_DeletedAndOrderRenumbered) {
   MakeSong(song, 1, 64);
   ASSERT_TRUE(song.InsertPattern(1, 16));
   ASSERT_TRUE(song.InsertPattern(2, 64));
-  song.SetOrder(0, 1, 1);
-  song.SetOrder(0, 2, 2);
+  song.SetOrder(0, 1, 2);
   song.StoreCell(0, 0, 0, 60);
   song.StoreCell(1, 0, 20, 61);  // hidden row only: the pattern counts as empty
   song.StoreCell(2, 0, 3, 62);
   song.Pack(4);
   ASSERT_EQ(song.PatternsCount(), 2);
-  EXPECT_EQ(OrderList(song, 0), (Ints{0, OrderEmpty, 1}));
+  EXPECT_EQ(OrderList(song, 0), (Ints{0, 1}));
   EXPECT_EQ(song.CellData(1, 0, 3), 62);
   EXPECT_EQ(song.LastRow(1), 63);
   EXPECT_TRUE(rep.SaidStatus("Analyzing song ... Pattern 1"));
   EXPECT_TRUE(rep.SaidStatus("Deleting empty pattern (1)"));
 }
 
-TEST_F(Pack, StepFour_AllPatternsEmpty_KeepsTheLastOne) {
+TEST_F(Pack, StepFour_EmptyPatternThatSetsAPositionsLength_Stays) {
+  MakeSong(song, 2, 64);
+  ASSERT_TRUE(song.InsertPattern(1, 16));
+  ASSERT_TRUE(song.InsertPattern(2, 64));
+  song.SetOrder(0, 1, 1);  // position 1: 16 silent rows
+  song.SetOrder(0, 2, 2);  // position 2: beside a pattern of its length, the empty one can go
+  song.SetOrder(1, 2, 0);
+  song.StoreCell(0, 0, 0, 60);
+  song.Pack(4);
+  ASSERT_EQ(song.PatternsCount(), 2);
+  EXPECT_EQ(OrderList(song, 0), (Ints{0, 1, OrderEmpty}));
+  EXPECT_EQ(OrderList(song, 1), (Ints{0, OrderEmpty, 0}));
+  EXPECT_EQ(RowsPerPass(song), 64 + 16 + 64);
+}
+
+TEST_F(Pack, StepFour_AllPatternsEmpty_KeepsTheOnePlayed) {
   MakeSong(song, 2, 64);
   ASSERT_TRUE(song.InsertPattern(1, 64));
   ASSERT_TRUE(song.InsertPattern(2, 64));
   song.Pack(4);
   EXPECT_EQ(song.PatternsCount(), 1);
-  EXPECT_TRUE(rep.SaidStatus("Deleting empty pattern (0)"));
+  EXPECT_TRUE(rep.SaidStatus("Deleting empty pattern (1)"));
+  EXPECT_EQ(OrderList(song, 0), (Ints{0}));
   EXPECT_EQ(song.TracksCount(), 2);
+}
+
+TEST_F(Pack, StepFour_NoPatternPlayed_KeepsTheLastOne) {
+  MakeSong(song, 1, 64);
+  ASSERT_TRUE(song.InsertPattern(1, 64));
+  song.StoreOrder(0, 0, OrderEmpty);
+  song.Pack(4);
+  EXPECT_EQ(song.PatternsCount(), 1);
+  EXPECT_EQ(song.OrderLength(), 1);
 }
 
 TEST_F(Pack, StepFive_EmptyAndSinglePitchChannels) {
@@ -270,7 +336,7 @@ TEST_F(Pack, AllSteps_ChannelsOnSeparatePatterns_EndInOnePattern) {
 }
 
 // Songs whose channel parts repeat, go silent and share patterns; packing must not change what
-// any channel plays (position lengths aside).
+// any channel plays, nor how long each position lasts.
 void BuildRepetitiveSong(TVNSong& s, std::mt19937& rng) {
   MakeSong(s, 3, 16);
   s.AddTrack(1, ttNote, -1, -1);  // channel 1 gets two note tracks
@@ -302,9 +368,11 @@ TEST_F(Pack, Steps_RandomRepetitiveSongs_KeepWhatEveryChannelPlays) {
       const int length = song.OrderLength();
       Played before[3];
       for (int c = 0; c < 3; ++c) before[c] = WhatChannelPlays(song, c, length);
+      const int rows = RowsPerPass(song);
       for (int step : steps) song.Pack(step);
       ASSERT_EQ(song.ChannelsCount(), 3);
       for (int c = 0; c < 3; ++c) EXPECT_EQ(WhatChannelPlays(song, c, length), before[c]) << "channel " << c;
+      EXPECT_EQ(RowsPerPass(song), rows);
     }
   }
 }

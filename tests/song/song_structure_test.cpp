@@ -548,12 +548,26 @@ TEST_F(InsertNote, ChannelFull_NoteOffFailsSilently) {
   EXPECT_TRUE(rep.messages.empty());
 }
 
-TEST_F(InsertNote, LastChannelFull_ReportsNotInserted) {
+TEST_F(InsertNote, LastChannelFull_AddsNoteTrackAfterTheLastTrack) {
   song.StoreCell(0, 4, 5, 60);
-  EXPECT_EQ(song.InsertNote(2, 5, 255, 0, 61), -1);
-  EXPECT_EQ(song.TracksCount(), 5);
+  ASSERT_TRUE(song.AddTrack(4, ttPan, -1, -1));
+  EXPECT_EQ(song.InsertNote(2, 5, 255, 0, 61), 6);
+  EXPECT_EQ(Layout(song), "n0 v0 n0 n1 n2 x4:2 n2");
   EXPECT_EQ(song.CellData(0, 4, 5), 60);
+  EXPECT_EQ(song.CellData(0, 6, 5), 61);
+  EXPECT_FALSE(SaidNotInserted());
+  EXPECT_EQ(song.InsertNote(2, 5, 255, 0, CellNoteOff), -1);  // a release never adds a track
+  EXPECT_EQ(song.TracksCount(), 7);
+}
+
+TEST_F(InsertNote, LastChannelFull_At256Tracks_ReportsNotInserted) {
+  while (song.TracksCount() < MaxTracks) ASSERT_TRUE(song.AddTrack(song.TracksCount() - 1, ttNote, -1, -1));
+  for (int t = 0; t < MaxTracks; ++t) song.StoreCell(0, t, 5, 60);
+  rep.Clear();
+  EXPECT_EQ(song.InsertNote(2, 5, 255, 0, 61), -1);
+  EXPECT_EQ(song.TracksCount(), MaxTracks);
   EXPECT_TRUE(rep.SaidStatus("Not inserted, channel: 2 row: 5 61"));
+  EXPECT_TRUE(rep.messages.empty());
 }
 
 TEST_F(InsertNote, SkippedLastTrackOfSong_AddsTrackAfterIt) {
