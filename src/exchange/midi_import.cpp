@@ -1,11 +1,13 @@
 // Reading a Standard MIDI File into the song.
 //
-// Every read is bounded by its chunk and by the file: a damaged or truncated file ends the read of
-// the chunk it is in, and the song keeps what was read before. Running status is the last channel
-// status; meta and system-exclusive events leave it alone, as files use it right after them.
+// Every read is bounded by the file: a damaged or truncated track ends where it can no longer be
+// read, the song keeps what was read before, and the next track is looked for where it must be.
+// Running status is the last channel status; meta and system-exclusive events leave it alone, as
+// files use it right after them.
 #include "exchange/midi_import.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -49,6 +51,7 @@ class ChunkReader {
     }
     return false;
   }
+  size_t Position() const { return pos_; }
   bool Take(uint32_t count, std::span<const uint8_t>& out) {
     if (count > data_.size() - pos_) return false;
     out = data_.subspan(pos_, count);
@@ -79,6 +82,158 @@ class OnceReporter final : public Reporter {
   std::set<std::string> said_;
 };
 
+// Where the read of one track stopped.
+struct TrackEnd {
+  enum How { EndOfTrack, NextChunk, Damage } how;
+  size_t at;  // the file position after the last byte read
+};
+
+// Reads the track chunks of a file and hands their events to a handler: StartTrack() for each track,
+// Time(ticks) before each event, then Channel(status, data1, data2), Meta(type, data) or nothing for
+// other events.
+//
+// A track is read up to its end-of-track event, whatever its chunk length says; beyond the declared
+// length a chunk id "MTrk" ends it, so a track without an end-of-track event does not swallow the
+// next one. When the declared length and the end-of-track disagree, the next track is the next
+// "MTrk" at or after the declared end, or else after the end-of-track.
+template <class Handler>
+class TrackWalker {
+ public:
+  TrackWalker(std::span<const uint8_t> file, Handler& handler) : file_(file), handler_(handler) {}
+
+  // The information text's track lines and what was damaged.
+  std::string Walk(uint32_t tracks) {
+    std::string info;
+    size_t pos = 14;
+    uint32_t read = 0;
+    while (read < tracks && file_.size() - pos >= 8) {
+      const uint32_t length = Be32(&file_[pos + 4]);
+      const size_t dataAt = pos + 8;
+      const uint64_t declaredEnd = uint64_t(dataAt) + length;
+      if (!IsTrackId(pos)) {
+        // Chunks of other kinds are for other programs; one whose length leads nowhere is passed
+        // over to the next track.
+        const bool fits = declaredEnd <= file_.size() && (declaredEnd == file_.size() || LooksLikeChunk(size_t(declaredEnd)));
+        pos = fits ? size_t(declaredEnd) : FindTrackId(dataAt);
+        continue;
+      }
+      const TrackEnd end = ReadTrack(dataAt, declaredEnd);
+      size_t next;
+      if (IsTrackId(end.at) || end.at == file_.size()) {
+        next = end.at;
+      } else {
+        next = declaredEnd > end.at && declaredEnd <= file_.size() ? FindTrackId(size_t(declaredEnd)) : file_.size();
+        if (next == file_.size()) next = FindTrackId(end.at);
+      }
+      const std::string number = std::to_string(read);
+      info += "Track " + number + " Length: " + std::to_string(length) + CrLf;
+      if (end.how != TrackEnd::EndOfTrack) {
+        info += "Track " + number + " is damaged: it ends before its end-of-track event" + CrLf;
+      } else if (end.at != declaredEnd && next != declaredEnd) {
+        info += "Track " + number + " is damaged: its chunk length " + std::to_string(length) +
+                " disagrees with its end-of-track event after " + std::to_string(end.at - dataAt) + " bytes" + CrLf;
+      }
+      pos = next;
+      ++read;
+    }
+    if (read < tracks)
+      info += "The file ends after " + std::to_string(read) + " of " + std::to_string(tracks) + " tracks" + CrLf;
+    return info;
+  }
+
+ private:
+  bool IsTrackId(size_t at) const { return file_.size() - std::min(at, file_.size()) >= 4 && std::memcmp(&file_[at], "MTrk", 4) == 0; }
+  bool LooksLikeChunk(size_t at) const {
+    if (file_.size() - at < 8) return false;
+    for (size_t i = at; i < at + 4; ++i)
+      if (file_[i] < 0x20 || file_[i] > 0x7E) return false;
+    return true;
+  }
+  // The next "MTrk" at or after at, or the end of the file. No search goes past a stretch already
+  // found to hold none, so that many damaged tracks cost no more than one pass over the file.
+  size_t FindTrackId(size_t at) {
+    static constexpr uint8_t Id[] = {'M', 'T', 'r', 'k'};
+    at = std::min(at, file_.size());
+    if (at >= noIdFrom_) return file_.size();
+    const size_t limit = noIdFrom_ < file_.size() ? std::min(file_.size(), noIdFrom_ + 3) : file_.size();
+    const auto end = file_.begin() + ptrdiff_t(limit);
+    const auto found = std::search(file_.begin() + ptrdiff_t(at), end, std::begin(Id), std::end(Id));
+    if (found != end) return size_t(found - file_.begin());
+    noIdFrom_ = at;
+    return file_.size();
+  }
+
+  TrackEnd ReadTrack(size_t at, uint64_t declaredEnd) {
+    ChunkReader in(file_.subspan(at));
+    int64_t time = 0;
+    int running = 0;
+    handler_.StartTrack();
+    auto stop = [&](TrackEnd::How how) { return TrackEnd{how, at + in.Position()}; };
+    for (;;) {
+      const size_t here = at + in.Position();
+      if (here >= declaredEnd && IsTrackId(here)) return stop(TrackEnd::NextChunk);
+      uint32_t delta;
+      uint8_t b;
+      if (!in.Number(delta)) return stop(TrackEnd::Damage);
+      time += delta;
+      handler_.Time(time);
+      if (!in.Byte(b)) return stop(TrackEnd::Damage);
+      int status = b, data1 = -1;
+      if (b < 0x80) {
+        // Data before any channel status: what follows cannot be told apart.
+        if (running == 0) return stop(TrackEnd::Damage);
+        status = running;
+        data1 = b;
+      } else if (b < 0xF0) {
+        running = b;
+      }
+      if (status >= 0x80 && status < 0xF0) {
+        uint8_t d;
+        if (data1 < 0) {
+          if (!in.Byte(d)) return stop(TrackEnd::Damage);
+          data1 = d;
+        }
+        int data2 = 0;
+        const int kind = status & 0xF0;
+        if (kind != 0xC0 && kind != 0xD0) {
+          if (!in.Byte(d)) return stop(TrackEnd::Damage);
+          data2 = d;
+        }
+        // A status byte where data belongs: the event is damaged, and dropped.
+        if ((data1 | data2) < 0x80) handler_.Channel(status, data1, data2);
+      } else if (status == 0xF0 || status == 0xF7) {
+        uint32_t length;
+        std::span<const uint8_t> data;
+        if (!in.Number(length) || !in.Take(length, data)) return stop(TrackEnd::Damage);
+      } else if (status == 0xFF) {
+        uint8_t type;
+        uint32_t length;
+        std::span<const uint8_t> data;
+        if (!in.Byte(type) || !in.Number(length) || !in.Take(length, data)) return stop(TrackEnd::Damage);
+        if (type == 0x2F) return stop(TrackEnd::EndOfTrack);
+        handler_.Meta(type, data);
+      } else {
+        // Other system messages do not belong in a file; one byte after them is passed over.
+        uint8_t skipped;
+        if (!in.Byte(skipped)) return stop(TrackEnd::Damage);
+      }
+    }
+  }
+
+  std::span<const uint8_t> file_;
+  Handler& handler_;
+  size_t noIdFrom_ = SIZE_MAX;  // no "MTrk" starts at or after this position
+};
+
+// The first pass: whether the tracks hold any event the import can use, before the song is touched.
+struct UsableEvents {
+  bool found = false;
+  void StartTrack() {}
+  void Time(int64_t) {}
+  void Channel(int, int, int) { found = true; }
+  void Meta(int, std::span<const uint8_t>) { found = true; }
+};
+
 class MidiImporter {
  public:
   MidiImporter(TVNSong& song, const MidiImportOptions& options)
@@ -90,11 +245,13 @@ class MidiImporter {
 
   void Run(std::span<const uint8_t> file, bool cutShort);
 
+  // The walker's handler.
+  void StartTrack() { lastTime_ = -1; }
+  void Time(int64_t time);
+  void Channel(int status, int data1, int data2);
+  void Meta(int type, std::span<const uint8_t> data);
+
  private:
-  bool ReadTrack(std::span<const uint8_t> chunk);
-  void Locate(int64_t time);
-  void ChannelEvent(int status, int data1, int data2);
-  void MetaEvent(int type, std::span<const uint8_t> data);
 
   TVNSong& song_;
   const int startRow_, length_, rowsPerQuarter_;
@@ -120,29 +277,15 @@ void MidiImporter::Run(std::span<const uint8_t> file, bool cutShort) {
   ticksPerRow_ = std::max<int64_t>(1, ticksPerQuarter / rowsPerQuarter_);
 
   song_.Reset(16, length_, true);
-  size_t pos = 14;
-  uint32_t read = 0;
-  while (read < tracks && file.size() - pos >= 8) {
-    const uint8_t* head = &file[pos];
-    const uint32_t length = Be32(head + 4);
-    pos += 8;
-    const auto chunk = file.subspan(pos, std::min<size_t>(length, file.size() - pos));
-    pos += chunk.size();
-    // Chunks of other kinds are for other programs.
-    if (std::memcmp(head, "MTrk", 4) != 0) continue;
-    const bool complete = ReadTrack(chunk);
-    info += "Track " + std::to_string(read) + " Length: " + std::to_string(length) + CrLf;
-    if (!complete)
-      info += "Track " + std::to_string(read) + " is damaged: it ends before its end-of-track event" + CrLf;
-    ++read;
-  }
-  if (read < tracks)
-    info += "The file ends after " + std::to_string(read) + " of " + std::to_string(tracks) + " tracks" + CrLf;
+  info += TrackWalker(file, *this).Walk(tracks);
   if (cutShort) info += "Only the first " + std::to_string(MaxFileBytes >> 20) + " MiB of the file were read" + CrLf;
   if (tooLong_)
     info += "The file needs more than " + std::to_string(MaxPatterns) + " patterns: only the first " +
             std::to_string(MaxPatterns) + " were imported" + CrLf;
   if (commentsCut_) info += "Text events beyond " + std::to_string(MaxCommentBytes) + " bytes were left out" + CrLf;
+  if (const int dropped = placer_.Dropped(); dropped > 0)
+    info += std::to_string(dropped) + (dropped == 1 ? " note was" : " notes were") + " left out: all " +
+            std::to_string(MaxTracks) + " tracks are in use" + CrLf;
   song_.Report().Message(info);
 
   // Every channel plays the patterns in their order.
@@ -153,63 +296,8 @@ void MidiImporter::Run(std::span<const uint8_t> file, bool cutShort) {
   song_.SongMode = true;
 }
 
-// True when the chunk ended with its end-of-track event.
-bool MidiImporter::ReadTrack(std::span<const uint8_t> chunk) {
-  ChunkReader in(chunk);
-  int64_t time = 0;
-  int running = 0;
-  lastTime_ = -1;
-  for (;;) {
-    uint32_t delta;
-    uint8_t b;
-    if (!in.Number(delta)) return false;
-    time += delta;
-    Locate(time);
-    if (!in.Byte(b)) return false;
-    int status = b, data1 = -1;
-    if (b < 0x80) {
-      // Data before any channel status: what follows cannot be told apart.
-      if (running == 0) return false;
-      status = running;
-      data1 = b;
-    } else if (b < 0xF0) {
-      running = b;
-    }
-    if (status >= 0x80 && status < 0xF0) {
-      uint8_t d;
-      if (data1 < 0) {
-        if (!in.Byte(d)) return false;
-        data1 = d;
-      }
-      int data2 = 0;
-      const int kind = status & 0xF0;
-      if (kind != 0xC0 && kind != 0xD0) {
-        if (!in.Byte(d)) return false;
-        data2 = d;
-      }
-      // A status byte where data belongs: the event is damaged, and dropped.
-      if ((data1 | data2) < 0x80) ChannelEvent(status, data1, data2);
-    } else if (status == 0xF0 || status == 0xF7) {
-      uint32_t length;
-      std::span<const uint8_t> data;
-      if (!in.Number(length) || !in.Take(length, data)) return false;
-    } else if (status == 0xFF) {
-      uint8_t type;
-      uint32_t length;
-      std::span<const uint8_t> data;
-      if (!in.Byte(type) || !in.Number(length) || !in.Take(length, data)) return false;
-      if (type == 0x2F) return true;
-      MetaEvent(type, data);
-    } else {
-      // Other system messages do not belong in a file; one byte after them is passed over.
-      uint8_t skipped;
-      if (!in.Byte(skipped)) return false;
-    }
-  }
-}
-
 // Finds the row of an event, appending the patterns it needs (at most 256 in all).
-void MidiImporter::Locate(int64_t time) {
+void MidiImporter::Time(int64_t time) {
   if (time == lastTime_) return;
   lastTime_ = time;
   const int64_t r = (time + roundingOffset_) / ticksPerRow_ - startRow_;
@@ -225,7 +313,7 @@ void MidiImporter::Locate(int64_t time) {
   if (pattern >= 0 && pattern < MaxPatterns) song_.CurrentPattern = uint16_t(pattern);
 }
 
-void MidiImporter::ChannelEvent(int status, int data1, int data2) {
+void MidiImporter::Channel(int status, int data1, int data2) {
   const int c = status & 0x0F;
   switch (status & 0xF0) {
     case 0x80:
@@ -258,10 +346,24 @@ void MidiImporter::ChannelEvent(int status, int data1, int data2) {
   }
 }
 
-void MidiImporter::MetaEvent(int type, std::span<const uint8_t> data) {
+// Beats per minute of a tempo in microseconds per quarter note, to the nearest whole number, halved
+// (at most twice) while above 255.
+uint32_t TempoBpm(uint32_t microseconds) {
+  uint64_t quarter = microseconds;
+  uint32_t bpm = 0;
+  for (int halving = 0; halving < 3; ++halving, quarter *= 2) {
+    bpm = uint32_t((uint64_t(120000000) + quarter) / (2 * quarter));
+    if (bpm <= 255) break;
+  }
+  return std::min<uint32_t>(bpm, 255);
+}
+
+void MidiImporter::Meta(int type, std::span<const uint8_t> data) {
   if (type >= 1 && type <= 7) {
+    // Text that is valid UTF-8 is taken as such, any other as Windows-1252 (as it was shown before),
+    // so that the comments stay one readable UTF-8 text.
     std::string& comments = song_.Tag.Comments;
-    std::string text(data.begin(), data.end());
+    std::string text = DisplayText(std::string(data.begin(), data.end()));
     text += CrLf;
     if (comments.size() + text.size() > MaxCommentBytes) {
       commentsCut_ = true;
@@ -271,10 +373,7 @@ void MidiImporter::MetaEvent(int type, std::span<const uint8_t> data) {
   } else if (type == 0x51 && data.size() >= 3) {
     const uint32_t microseconds = uint32_t(data[0]) << 16 | uint32_t(data[1]) << 8 | data[2];
     if (microseconds == 0) return;
-    uint32_t bpm = 60000000 / microseconds;
-    if (bpm > 255) bpm /= 2;
-    if (bpm > 255) bpm /= 2;
-    song_.BPM = uint8_t(std::min<uint32_t>(bpm, 255));
+    song_.BPM = uint8_t(TempoBpm(microseconds));
   } else if (type == 0x59 && data.size() >= 2) {
     const int sharps = int8_t(data[0]), minor = data[1];
     if (sharps < -7 || sharps > 7 || minor > 1) return;  // no key
@@ -292,7 +391,9 @@ bool ValidHeader(std::span<const uint8_t> file) {
 }
 
 bool Import(TVNSong& song, std::span<const uint8_t> file, const MidiImportOptions& options, bool cutShort) {
-  if (!ValidHeader(file)) {
+  UsableEvents usable;
+  if (ValidHeader(file)) TrackWalker(file, usable).Walk(Be16(&file[10]));
+  if (!usable.found) {
     song.Report().Message("Not valid MIDI file");
     return false;
   }

@@ -21,8 +21,9 @@ struct MidiImportOptions {
 };
 
 // Reads the file into song (reset and filled again); messages and the information text go
-// through song.Report(). False when the file cannot be read or has no valid header, and then the
-// song is unchanged. A damaged or truncated file imports as far as it can be read and returns true.
+// through song.Report(). False when the file cannot be read, has no valid header or its tracks hold
+// nothing the import can use, and then the song is unchanged. A damaged or truncated file imports
+// as far as it can be read and returns true.
 bool ImportMidi(TVNSong& song, const std::string& fileName, const MidiImportOptions& options);
 
 // The same from bytes in memory; name stands for the file name in messages.

@@ -15,16 +15,18 @@ void ImportNotePlacer::Forget() {
 
 void ImportNotePlacer::Start(int channel, int row, int note) {
   if (!experimental_) {
-    song_.InsertNote(channel, row, 255, 0, uint8_t(note));
+    if (song_.InsertNote(channel, row, 255, 0, uint8_t(note)) < 0) ++dropped_;
     return;
   }
   const int pattern = song_.CurrentPattern;
   const int tracks = song_.TracksCount();
   int count = 0, placed = -1;
+  bool later = false;  // a track of a higher channel follows the channel's tracks
   for (int t = 0; t < tracks; ++t) {
     const int owner = song_.TrackChannel(t);
     if (owner > channel) {
       // Past the channel's last track: a new one goes in front of the next channel.
+      later = true;
       if (AddTrackAt(t, channel)) placed = t;
       break;
     }
@@ -36,12 +38,13 @@ void ImportNotePlacer::Start(int channel, int row, int note) {
       placed = t;
       break;
     }
-    if (inUse && t == tracks - 1) {
-      if (AddTrackAt(t + 1, channel)) placed = t + 1;
-      break;
-    }
   }
-  if (placed < 0) return;
+  // The song's last channel grows after the song's last track.
+  if (placed < 0 && !later && AddTrackAt(tracks, channel)) placed = tracks;
+  if (placed < 0) {
+    ++dropped_;
+    return;
+  }
   song_.SetCellData(placed, row, note);
   Assign(channel, note, placed);
 }

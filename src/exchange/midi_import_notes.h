@@ -19,6 +19,8 @@ class ImportNotePlacer {
   void Release(int channel, int row, int note);
   // A pattern was appended: nothing sounds into it any more.
   void Forget();
+  // Note starts that found no track (the song had all its tracks).
+  int Dropped() const { return dropped_; }
 
  private:
   bool AddTrackAt(int index, int channel);
@@ -28,6 +30,7 @@ class ImportNotePlacer {
   bool experimental_;
   std::array<std::array<int16_t, 128>, 16> track_;  // the track a note sounds on, or -1
   std::array<int32_t, 257> users_;                  // note entries per track: in use when above 0
+  int dropped_ = 0;
 };
 
 }  // namespace varnel

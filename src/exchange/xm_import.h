@@ -11,9 +11,9 @@ namespace varnel {
 class TVNSong;
 
 // Reads the module from fileName into song (the song is reset and filled again). Messages go
-// through song.Report(). True after a completed import (also a partial one of a damaged file:
-// the song keeps what was read); false when the file cannot be read or is not a module, in
-// which case the song is unchanged.
+// through song.Report(). False when the file cannot be read, is not a module ("Not a valid file"
+// on the status bar) or is damaged (a message says what is wrong: a header value outside the
+// format's range, pattern data that cannot be read); the song is then unchanged.
 bool ImportXM(TVNSong& song, const std::string& fileName);
 
 // The same from bytes in memory; name stands for the file name in the status texts.

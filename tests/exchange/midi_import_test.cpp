@@ -193,12 +193,25 @@ TEST(MidiImportNotes, ZeroVelocityNoteOn_ReleasesLikeNoteOff) {
   }
 }
 
-TEST(MidiImportNotes, LastChannelChord_DropsTheNoteWithStatusText) {
-  Imported in;
-  Import(in, MidiFile(96, {MidiTrack().On(24, 15, 60).On(0, 15, 62).End()}));
-  EXPECT_EQ(in.song.TracksCount(), 16);
-  EXPECT_EQ(in.song.CellData(0, 15, 1), 60);
-  EXPECT_TRUE(in.reporter.SaidStatus("Not inserted, channel: 15 row: 1 62"));
+TEST(MidiImportNotes, FiveNoteChordOnChannel16_ImportsComplete) {
+  for (const int method : {0, 1}) {
+    SCOPED_TRACE(method);
+    Imported in;
+    MidiTrack track;
+    for (const int note : {60, 64, 67, 70, 74}) track.On(note == 60 ? 24 : 0, 15, note);
+    for (const int note : {60, 64, 67, 70, 74}) track.Off(note == 60 ? 48 : 0, 15, note);
+    Import(in, MidiFile(96, {track.End()}), {0, 64, 4, method});
+    ASSERT_TRUE(in.ok);
+    ASSERT_EQ(in.song.TracksCount(), 20);
+    for (int t = 15; t < 20; ++t) EXPECT_EQ(in.song.TrackChannel(t), 15);
+    std::vector<int> notes;
+    for (int t = 15; t < 20; ++t) notes.push_back(in.song.CellData(0, t, 1));
+    EXPECT_EQ(notes, (std::vector<int>{60, 64, 67, 70, 74}));
+    EXPECT_EQ(TracksHolding(in.song, 0, 3, CellNoteOff), (std::vector<int>{15, 16, 17, 18, 19}));
+    EXPECT_FALSE(in.reporter.SaidStatus("Not inserted, channel: 15 row: 1 74"));
+    EXPECT_EQ(in.Info().find("notes were left out"), std::string::npos) << in.Info();
+    ExpectSoundSong(in.song);
+  }
 }
 
 // Channel 0: A from row 0 to 2, B from row 1 to 3; then C starts on row 3 as B ends.
@@ -270,6 +283,9 @@ TEST(MidiImportNotes, TrackLimit_SaysTheMessageOnceAndDropsTheRest) {
     int said = 0;
     for (const auto& m : in.reporter.messages) said += m == "Maximum number of tracks reached (256)";
     EXPECT_EQ(said, 1);
+    // 256 tracks of 16 channels: 241 for channel 0, so 59 of the 300 notes found no place.
+    EXPECT_NE(in.Info().find("59 notes were left out: all 256 tracks are in use"), std::string::npos)
+        << in.Info();
     ExpectSoundSong(in.song);
   }
 }
@@ -303,9 +319,15 @@ TEST(MidiImportChannels, EventsBeforeTheStartRow_SetPresetsButDropNotes) {
   EXPECT_EQ(CellsHolding(in.song, 60), 0);
 }
 
-TEST(MidiImportMeta, Tempo_IsHalvedIntoRange) {
-  const std::pair<uint32_t, int> cases[] = {{400000, 150}, {200000, 150}, {100000, 150}, {500000, 120},
-                                            {2000, 255},   {0xFFFFFF, 3},  {0, 120}};
+TEST(MidiImportMeta, Tempo_RoundedAndHalvedIntoRange) {
+  const std::pair<uint32_t, int> cases[] = {
+      {400000, 150}, {200000, 150}, {100000, 150}, {500000, 120}, {2000, 255}, {0xFFFFFF, 4}, {0, 120},
+      {545455, 110},  // 109.99998
+      {545460, 110},  // 109.999
+      {550459, 109},  // 109.0002
+      {230000, 130},  // 260.87, halved 130.43
+      {0x0C0000, 76},  // 76.29
+  };
   for (const auto& [microseconds, bpm] : cases) {
     Imported in;
     Import(in, MidiFile(96, {MidiTrack().Tempo(0, microseconds).End()}));
@@ -351,6 +373,16 @@ TEST(MidiImportMeta, TextEvents_AreAppendedToTheComments) {
   Imported in;
   Import(in, MidiFile(96, {track.End(), MidiTrack().Text(0, 3, "Piano").End()}));
   EXPECT_EQ(in.song.Tag.Comments, "t1\r\nt2\r\nt3\r\nt4\r\nt5\r\nt6\r\nt7\r\nPiano\r\n");
+}
+
+TEST(MidiImportMeta, TextEvents_Utf8KeptOthersReadAsWindows1252) {
+  Imported in;
+  MidiTrack track;
+  track.Text(0, 3, "Fl\xC3\xBCgel \xE2\x80\x94 Caf\xC3\xA9");  // valid UTF-8
+  track.Text(0, 1, "Caf\xE9 \x93quoted\x94");                      // Windows-1252
+  Import(in, MidiFile(96, {track.End()}));
+  EXPECT_EQ(in.song.Tag.Comments,
+            "Fl\xC3\xBCgel \xE2\x80\x94 Caf\xC3\xA9\r\nCaf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D\r\n");
 }
 
 TEST(MidiImportMeta, LongTexts_AreCutToWhatTheSongFileKeeps) {

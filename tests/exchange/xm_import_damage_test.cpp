@@ -1,6 +1,7 @@
 // Damaged and hostile modules: every prefix of a valid module, counts and lengths that lie, random
-// byte damage and the inputs the fuzzer found. Each import ends as a refusal that leaves the song
-// alone or as a partial song that keeps the song's invariants; never a crash, hang or overread.
+// byte damage and the inputs the fuzzer found. Each import ends as a refusal that says why and
+// leaves the song alone, or as a song that keeps the song's invariants; never a crash, hang or
+// overread.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,43 +51,52 @@ XMModule ThreePatternModule() {
 }
 
 // Imports bytes into a song that holds a marker, returns what is wrong afterwards (empty when
-// nothing is): a refusal must say "Not a valid file" and leave the marker, an import must give a
-// valid song.
+// nothing is): a refusal must say "Not a valid file" or why the module is damaged, and leave the
+// marker; an import must give a valid song.
 std::string CheckedImport(std::span<const uint8_t> bytes, LastStatusReporter& reporter, bool* imported = nullptr) {
   TVNSong song(&reporter);
   test::MakeSong(song, 3, 32);
   song.SetCellData(2, 7, 77);
+  song.Modified = false;
   const bool ok = ImportXMBytes(song, bytes, "damaged.xm");
   if (imported) *imported = ok;
   if (!ok) {
-    if (reporter.lastStatus != kNotValid) return "refused without saying so";
+    const bool saidDamage = reporter.messages.size() == 1 && reporter.messages[0].rfind("Damaged module: ", 0) == 0;
+    if (reporter.lastStatus != kNotValid && !saidDamage) return "refused without saying so";
+    if (song.Modified) return "a refused import marked the song modified";
     if (song.ChannelsCount() != 3 || song.GetCellData(2, 7) != 77) return "a refused import changed the song";
     return "";
   }
   return test::SongFault(song);
 }
 
-TEST(XMImportDamageTest, Truncated_AtEveryLength_RefusedInTheHeaderPartialAfterIt) {
+TEST(XMImportDamageTest, Truncated_AtEveryLength_Refused) {
   const std::vector<uint8_t> full = ThreePatternModule().Build();
   for (size_t size = 0; size < full.size(); ++size) {
     SCOPED_TRACE(size);
     // A copy of exactly the prefix, so that the sanitizers catch any read past its end.
     const std::vector<uint8_t> prefix(full.begin(), full.begin() + ptrdiff_t(size));
     LastStatusReporter reporter;
-    bool imported = false;
+    bool imported = true;
     ASSERT_EQ(CheckedImport(prefix, reporter, &imported), "");
-    EXPECT_EQ(imported, size >= 336);
-    if (imported) {
-      ASSERT_FALSE(reporter.messages.empty());
-      EXPECT_EQ(reporter.messages.back().rfind("File ends early: ", 0), 0u) << reporter.messages.back();
+    EXPECT_FALSE(imported);
+    if (size >= 17) {
+      ASSERT_EQ(reporter.messages.size(), 1u);
+      const std::string& said = reporter.messages[0];
+      EXPECT_TRUE(said == "Damaged module: the file ends inside its header" ||
+                  said.rfind("Damaged module: the file ends inside pattern ", 0) == 0 ||
+                  said.rfind("Damaged module: the file ends before pattern ", 0) == 0)
+          << said;
     }
   }
   LastStatusReporter reporter;
-  ASSERT_EQ(CheckedImport(full, reporter), "");
+  bool imported = false;
+  ASSERT_EQ(CheckedImport(full, reporter, &imported), "");
+  EXPECT_TRUE(imported);
   EXPECT_TRUE(reporter.messages.empty());
 }
 
-TEST(XMImportDamageTest, Truncated_InsideTheSecondPattern_KeepsTheFirst) {
+TEST(XMImportDamageTest, Truncated_InsideTheSecondPattern_NamesThatPattern) {
   XMModule module;
   module.channels = 1;
   module.instruments = 1;
@@ -95,45 +105,43 @@ TEST(XMImportDamageTest, Truncated_InsideTheSecondPattern_KeepsTheFirst) {
                      PatternOf(8, 1, {{0, Note(60, 1)}, {5, NoteOnly(62)}})};
   std::vector<uint8_t> bytes = module.Build();
   bytes.resize(bytes.size() - 4);  // cuts slot 5 off
-  RecordingReporter reporter;
-  TVNSong song(&reporter);
-  ASSERT_TRUE(ImportXMBytes(song, bytes, "cut.xm"));
-  ASSERT_EQ(test::SongFault(song), "");
-  ASSERT_EQ(song.PatternsCount(), 2);
-  EXPECT_EQ(song.CellData(0, 0, 0), 48);
-  EXPECT_EQ(song.CellData(0, 0, 1), 49);
-  EXPECT_EQ(song.CellData(1, 0, 0), 59);
-  EXPECT_EQ(song.CellData(1, 0, 5), CellEmpty);
-  EXPECT_EQ(reporter.messages, (std::vector<std::string>{"File ends early: 2 of 2 patterns read"}));
+  LastStatusReporter reporter;
+  ASSERT_EQ(CheckedImport(bytes, reporter), "");
+  EXPECT_EQ(reporter.messages, (std::vector<std::string>{"Damaged module: the file ends inside pattern 1 of 2"}));
 }
 
 struct LyingCase {
   std::string what;
   std::function<void(XMModule&)> damage;
-  std::vector<std::string> messages;  // the messages expected; {"*"}: anything
+  std::string refusal;  // the message of the refusal; empty: imported; "*": either
 };
 
-TEST(XMImportDamageTest, LyingCountsAndLengths_EndTheReadCleanly) {
+TEST(XMImportDamageTest, LyingCountsAndLengths_RefusedOrReadCleanly) {
   const LyingCase cases[] = {
       {"65535 patterns", [](XMModule& m) { m.patternCount = 65535; },
-       {"Only the first 256 patterns are read", "File ends early: 3 of 256 patterns read"}},
-      {"200 patterns", [](XMModule& m) { m.patternCount = 200; }, {"File ends early: 3 of 200 patterns read"}},
+       "Damaged module: the number of patterns 65535 is outside 1..256"},
+      {"200 patterns", [](XMModule& m) { m.patternCount = 200; }, "Damaged module: the file ends before pattern 3 of 200"},
       {"packed size past the end", [](XMModule& m) { m.patterns[2].packedSize = 65535; },
-       {"File ends early: 3 of 3 patterns read"}},
-      {"packed size short", [](XMModule& m) { m.patterns[0].packedSize = 3; }, {"*"}},
+       "Damaged module: the file ends inside pattern 2 of 3"},
+      {"packed size short", [](XMModule& m) { m.patterns[0].packedSize = 3; }, "*"},
       {"pattern header length 4 GiB", [](XMModule& m) { m.patterns[1].headerLength = 0xFFFFFFFF; },
-       {"File ends early: 1 of 3 patterns read"}},
-      {"pattern header length 0", [](XMModule& m) { m.patterns[1].headerLength = 0; }, {"*"}},
+       "Damaged module: the file ends inside pattern 1 of 3"},
+      {"pattern header length 0", [](XMModule& m) { m.patterns[1].headerLength = 0; }, ""},
       {"module header size 4 GiB", [](XMModule& m) { m.headerSize = 0xFFFFFFFF; },
-       {"File ends early: 0 of 3 patterns read"}},
-      {"module header size 0", [](XMModule& m) { m.headerSize = 0; }, {}},
-      {"65535 instruments", [](XMModule& m) { m.instruments = 65535; }, {}},
-      {"no instruments", [](XMModule& m) { m.instruments = 0; }, {}},
-      {"65535 channels", [](XMModule& m) { m.channels = 65535; }, {}},
-      {"one channel", [](XMModule& m) { m.channels = 1; }, {}},
-      {"song length 65535", [](XMModule& m) { m.songLength = 65535; }, {}},
-      {"65535 rows", [](XMModule& m) { m.patterns[0].rows = 65535; }, {}},
-      {"tempo 65535, BPM 65535", [](XMModule& m) { m.tempo = m.bpm = 65535; }, {}},
+       "Damaged module: the file ends before pattern 0 of 3"},
+      {"module header size 0", [](XMModule& m) { m.headerSize = 0; }, ""},
+      {"65535 instruments", [](XMModule& m) { m.instruments = 65535; },
+       "Damaged module: the number of instruments 65535 is outside 0..255"},
+      {"no instruments", [](XMModule& m) { m.instruments = 0; }, ""},
+      {"65535 channels", [](XMModule& m) { m.channels = 65535; },
+       "Damaged module: the number of channels 65535 is outside 1..128"},
+      {"one channel", [](XMModule& m) { m.channels = 1; },
+       "Damaged module: the data of pattern 0 of 3 does not fit its 8 rows of 1 channel"},
+      {"song length 65535", [](XMModule& m) { m.songLength = 65535; }, ""},
+      {"65535 rows", [](XMModule& m) { m.patterns[0].rows = 65535; },
+       "Damaged module: pattern 0 of 3 has 65535 rows, outside 1..256"},
+      {"tempo 65535, BPM 65535", [](XMModule& m) { m.tempo = m.bpm = 65535; },
+       "Damaged module: the speed 65535 is outside 1..31"},
   };
   for (const LyingCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -143,14 +151,27 @@ TEST(XMImportDamageTest, LyingCountsAndLengths_EndTheReadCleanly) {
     LastStatusReporter reporter;
     bool imported = false;
     ASSERT_EQ(CheckedImport(bytes, reporter, &imported), "");
-    EXPECT_TRUE(imported);
-    if (c.messages != std::vector<std::string>{"*"}) {
-      EXPECT_EQ(reporter.messages, c.messages);
-    }
+    if (c.refusal == "*") continue;
+    EXPECT_EQ(imported, c.refusal.empty());
+    EXPECT_EQ(reporter.messages, c.refusal.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.refusal});
   }
 }
 
-TEST(XMImportDamageTest, Slots_MoreThanAPatternHolds_StopAtRow255) {
+TEST(XMImportDamageTest, RandomBytesAfterTheId_Refused) {
+  std::mt19937 random(20240612);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<uint8_t> bytes(17 + 400 + random() % 2000);
+    for (auto& b : bytes) b = uint8_t(random());
+    std::copy_n("Extended Module: ", 17, bytes.begin());
+    SCOPED_TRACE(round);
+    LastStatusReporter reporter;
+    bool imported = true;
+    ASSERT_EQ(CheckedImport(bytes, reporter, &imported), "");
+    EXPECT_FALSE(imported);
+  }
+}
+
+TEST(XMImportDamageTest, Slots_MoreThanAPatternHolds_Refused) {
   XMModule module;
   module.channels = 1;
   module.instruments = 1;
@@ -159,12 +180,22 @@ TEST(XMImportDamageTest, Slots_MoreThanAPatternHolds_StopAtRow255) {
   for (int slot = 0; slot < 300; ++slot)
     for (uint8_t b : Note(1 + slot % 96, 1)) pattern.data.push_back(b);
   module.patterns = {pattern};
-  RecordingReporter reporter;
-  TVNSong song(&reporter);
-  ASSERT_TRUE(ImportXMBytes(song, module.Build(), "long.xm"));
-  ASSERT_EQ(test::SongFault(song), "");
-  EXPECT_EQ(song.LastRow(0), 63);
-  EXPECT_EQ(song.CellData(0, 0, 255), 255 % 96);
+  LastStatusReporter reporter;
+  ASSERT_EQ(CheckedImport(module.Build(), reporter), "");
+  EXPECT_EQ(reporter.messages,
+            (std::vector<std::string>{"Damaged module: the data of pattern 0 of 1 does not fit its 64 rows of 1 channel"}));
+}
+
+TEST(XMImportDamageTest, SlotCutOffAtTheEndOfThePatternData_Refused) {
+  XMModule module;
+  module.channels = 2;
+  module.instruments = 1;
+  module.patterns = {PatternOf(4, 2, {{0, Note(49, 1)}})};
+  module.patterns[0].data.push_back(0x83);  // a ninth slot whose note and instrument are missing
+  LastStatusReporter reporter;
+  ASSERT_EQ(CheckedImport(module.Build(), reporter), "");
+  EXPECT_EQ(reporter.messages,
+            (std::vector<std::string>{"Damaged module: the data of pattern 0 of 1 does not fit its 4 rows of 2 channels"}));
 }
 
 TEST(XMImportDamageTest, RandomDamage_ToAValidModule_NeverBreaksTheSong) {
@@ -187,7 +218,7 @@ TEST(XMImportDamageTest, RandomDamage_ToAValidModule_NeverBreaksTheSong) {
 
 // Inputs that once broke or stalled the import (fuzzer finds and others), kept next to this file.
 TEST(XMImportDamageTest, SavedRegressions_ImportCleanly) {
-  const std::filesystem::path folder = std::filesystem::path(__FILE__).parent_path() / "regressions" / "xm";
+  const std::filesystem::path folder = std::filesystem::path(VARNEL_EXCHANGE_REGRESSIONS) / "xm";
   ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -53,22 +53,23 @@ class XMImportTest : public ::testing::Test {
 
 struct TempoCase {
   int tempo, bpm, spd, songBpm;
-  std::string status;  // the out-of-range note, if any
 };
 
 TEST_F(XMImportTest, Tempo_ModuleTicksAndBpm_GiveRowsPerBeatAndBpmOfTheSameRowLength) {
   const TempoCase cases[] = {
-      {6, 125, 4, 125, ""},
-      {3, 125, 8, 125, ""},
-      {5, 125, 4, 150, ""},
-      {0, 125, 4, 125, ""},  // 0 counts as 6
-      {1, 200, 24, 200, ""},
-      {24, 90, 1, 90, ""},
-      {7, 140, 4, 120, ""},
-      {31, 100, 4, 19, ""},
-      {5, 255, 4, 255, "Tempo of 306 BPM out of range, set to 255 BPM"},
-      {2, 300, 12, 255, "Tempo of 300 BPM out of range, set to 255 BPM"},
-      {6, 0, 4, 1, "Tempo of 0 BPM out of range, set to 1 BPM"},
+      {6, 125, 4, 125},
+      {3, 125, 8, 125},
+      {5, 125, 4, 150},
+      {0, 125, 4, 125},  // 0 counts as 6
+      {1, 200, 24, 200},
+      {24, 90, 1, 90},
+      {7, 140, 4, 120},
+      {31, 100, 4, 19},   // 19.35
+      {11, 100, 4, 55},   // 54.5 rounds up
+      {7, 125, 4, 107},   // 107.1
+      {5, 255, 8, 153},   // 306 at four rows per beat does not fit: eight rows per beat
+      {2, 255, 12, 255},
+      {31, 32, 4, 6},
   };
   for (const TempoCase& c : cases) {
     SCOPED_TRACE("tempo " + std::to_string(c.tempo) + ", BPM " + std::to_string(c.bpm));
@@ -80,7 +81,29 @@ TEST_F(XMImportTest, Tempo_ModuleTicksAndBpm_GiveRowsPerBeatAndBpmOfTheSameRowLe
     ASSERT_TRUE(Import(module));
     EXPECT_EQ(song.SPD, c.spd);
     EXPECT_EQ(song.BPM, c.songBpm);
-    EXPECT_EQ(reporter.statuses.back().text, c.status.empty() ? "Done. " : c.status);
+    EXPECT_EQ(reporter.statuses.back().text, "Done. ");
+    EXPECT_TRUE(reporter.messages.empty());
+  }
+}
+
+TEST_F(XMImportTest, Tempo_OutsideTheFormatsRanges_Refused) {
+  const std::pair<int, int> cases[] = {{32, 125}, {65535, 125}, {6, 31}, {6, 0}, {6, 256}, {6, 65535}};
+  for (const auto& [tempo, bpm] : cases) {
+    SCOPED_TRACE("tempo " + std::to_string(tempo) + ", BPM " + std::to_string(bpm));
+    XMModule module;
+    module.tempo = tempo;
+    module.bpm = bpm;
+    module.patterns = {PatternOf(4, 4, {{0, Note(49, 1)}})};
+    test::MakeSong(song, 3, 32);
+    song.Modified = false;
+    reporter.Clear();
+    EXPECT_FALSE(ImportXMBytes(song, module.Build(), "fast.xm"));
+    const std::string expected = tempo != 6 ? "Damaged module: the speed " + std::to_string(tempo) + " is outside 1..31"
+                                            : "Damaged module: the tempo " + std::to_string(bpm) + " is outside 32..255";
+    EXPECT_EQ(reporter.messages, std::vector<std::string>{expected});
+    EXPECT_EQ(song.ChannelsCount(), 3);
+    EXPECT_EQ(song.BPM, 120);
+    EXPECT_FALSE(song.Modified);
   }
 }
 
@@ -132,14 +155,15 @@ TEST_F(XMImportTest, Placement_TwoNotesOfOneInstrumentInARow_SecondNoteTrackRigh
   EXPECT_EQ(Cells(0, 2), (std::map<int, int>{{1, 39}, {2, 41}}));
 }
 
-TEST_F(XMImportTest, Placement_ChordOnTheLastChannel_SecondNoteNotInserted) {
+TEST_F(XMImportTest, Placement_ChordOnTheLastChannel_GetsASecondTrackAfterTheLast) {
   XMModule module;
   module.channels = 2;
   module.patterns = {PatternOf(8, 2, {{0, Note(49, 2)}, {1, Note(53, 2)}, {2, Note(40, 1)}, {4, NoteOnly(42)}})};
   ASSERT_TRUE(Import(module));
-  ASSERT_EQ(NoteTracksOf(1).size(), 1u);
-  EXPECT_EQ(Cells(0, NoteTracksOf(1)[0]), (std::map<int, int>{{0, 48}}));
-  EXPECT_TRUE(reporter.SaidStatus("Not inserted, channel: 1 row: 0 52"));
+  ASSERT_EQ(NoteTracksOf(1), (std::vector<int>{1, 2}));
+  EXPECT_EQ(Cells(0, 1), (std::map<int, int>{{0, 48}}));
+  EXPECT_EQ(Cells(0, 2), (std::map<int, int>{{0, 52}}));
+  EXPECT_FALSE(reporter.SaidStatus("Not inserted, channel: 1 row: 0 52"));
 }
 
 TEST_F(XMImportTest, Notes_ModuleNumbersAndKeyOff_BecomeSongNotesAndRelease) {
@@ -276,7 +300,7 @@ TEST_F(XMImportTest, Headers_LongerThanTheFieldsRead_AreSkippedByTheirLength) {
 }
 
 TEST_F(XMImportTest, Rows_PatternLengths_SetLastRowWithinOneTo256) {
-  const std::pair<int, int> cases[] = {{64, 63}, {1, 0}, {256, 255}, {0, 0}, {300, 255}};
+  const std::pair<int, int> cases[] = {{64, 63}, {1, 0}, {256, 255}};
   for (const auto& [rows, lastRow] : cases) {
     SCOPED_TRACE(rows);
     XMModule module;
@@ -303,22 +327,38 @@ TEST_F(XMImportTest, Status_Reading_NamesTheFileTheModuleAndEachPattern) {
   EXPECT_EQ(reporter.statuses.back().text, "Done. ");
 }
 
-TEST_F(XMImportTest, Refused_NotAModuleOrNoChannels_SongUnchanged) {
+TEST_F(XMImportTest, Refused_NotAModuleOrDamaged_SongUnchanged) {
   XMModule wrongId;
   wrongId.id = "Extended module: ";
   XMModule noChannels;
   noChannels.channels = 0;
   std::vector<uint8_t> headerCut = XMModule{}.Build();
   headerCut.resize(335);
-  const std::vector<std::vector<uint8_t>> files = {wrongId.Build(), noChannels.Build(), headerCut, {}};
-  for (const auto& bytes : files) {
-    SCOPED_TRACE(bytes.size());
+  XMModule noRows;
+  noRows.patterns = {PatternOf(1, 4, {})};
+  noRows.patterns[0].rows = 0;
+  struct Case {
+    std::vector<uint8_t> bytes;
+    std::string status, message;  // the refusal on the status bar or in a message
+  };
+  const Case cases[] = {
+      {wrongId.Build(), "Not a valid file", ""},
+      {{}, "Not a valid file", ""},
+      {noChannels.Build(), "", "Damaged module: the number of channels 0 is outside 1..128"},
+      {headerCut, "", "Damaged module: the file ends inside its header"},
+      {noRows.Build(), "", "Damaged module: pattern 0 of 1 has 0 rows, outside 1..256"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status + c.message);
     test::MakeSong(song, 3, 32);
     song.SetCellData(1, 5, 60);
     song.Modified = false;
     reporter.Clear();
-    EXPECT_FALSE(ImportXMBytes(song, bytes, "x.xm"));
-    EXPECT_EQ(reporter.statuses.back().text, "Not a valid file");
+    EXPECT_FALSE(ImportXMBytes(song, c.bytes, "x.xm"));
+    if (!c.status.empty()) {
+      EXPECT_EQ(reporter.statuses.back().text, c.status);
+    }
+    EXPECT_EQ(reporter.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
     EXPECT_EQ(song.ChannelsCount(), 3);
     EXPECT_EQ(song.LastRow(0), 31);
     EXPECT_EQ(song.GetCellData(1, 5), 60);
@@ -337,7 +377,8 @@ TEST_F(XMImportTest, TrackLimit_ManyInstrumentsWithChords_SaysTheLimitOnce) {
   }
   module.patterns = {PatternOf(8, 2, slots)};
   ASSERT_TRUE(Import(module));
-  EXPECT_EQ(reporter.messages, (std::vector<std::string>{"Maximum number of tracks reached (256)"}));
+  EXPECT_EQ(reporter.messages, (std::vector<std::string>{"Maximum number of tracks reached (256)",
+                                                        "3 notes were left out: all 256 tracks are in use"}));
   ASSERT_EQ(song.ChannelsCount(), 4);
   EXPECT_EQ(NoteTracksOf(0).size(), 2u);  // the one chord that still found room
   EXPECT_EQ(NoteTracksOf(1).size(), 1u);
