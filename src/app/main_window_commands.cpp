@@ -26,7 +26,7 @@ namespace varnel {
 namespace {
 
 const QString MidiFilters = QStringLiteral("All files (*);;Standart MIDI files (*.mid)");
-const QString MidiImportFilters = QStringLiteral("All files (*);;Standard MIDI files (*.mid)");
+const QString MidiImportFilters = QStringLiteral("All files (*);;Standard MIDI files (*.mid *.midi *.kar)");
 const QString ModuleFilters = QStringLiteral("All files (*);;FastTracker 2 Modules (*.xm)");
 
 // The song's file name without its extension; a dot in a folder name is no extension.

@@ -28,7 +28,7 @@ void TMainForm::ConnectInfo() {
                                                        {"Donate", WebLinks::Donate},
                                                        {"MoreSoftware", WebLinks::MoreSoftware}};
   for (const auto& [key, address] : pages)
-    connect(Action(key), &QAction::triggered, this, [this, address] { OpenWebPage(address); });
+    connect(Action(key), &QAction::triggered, this, [this, address = address] { OpenWebPage(address); });
 }
 
 void TMainForm::ShowSongInfo() {

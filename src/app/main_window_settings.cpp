@@ -51,6 +51,7 @@ void SetCheck(QAbstractButton* box, std::optional<bool> on) {
 
 void TMainForm::ConnectSettings() {
   options_ = new TOptionsForm(this);
+  options_->SetMessageBox([this](QWidget* parent, const QString& text) { dialogs_->Message(parent, text); });
   connect(Action(QStringLiteral("Options")), &QAction::triggered, this, &TMainForm::OptionsClick);
   connect(Action(QStringLiteral("AudioSettings")), &QAction::triggered, this, &TMainForm::AudioSettingsClick);
   connect(Action(QStringLiteral("AutoShowPiano")), &QAction::toggled, this,

@@ -95,10 +95,10 @@ void TMainForm::ConnectTracks() {
       const QString key = it.key();
       if (!key.startsWith(QLatin1String(prefix))) continue;
       if (key.endsWith(QLatin1String("Enter"))) {
-        connect(it.value(), &QAction::triggered, this, [this, type] { AddCustomTrackClick(type); });
+        connect(it.value(), &QAction::triggered, this, [this, type = type] { AddCustomTrackClick(type); });
       } else {
         const int param = it.value()->data().toInt();
-        connect(it.value(), &QAction::triggered, this, [this, type, param] { AddTrackClick(type, param); });
+        connect(it.value(), &QAction::triggered, this, [this, type = type, param] { AddTrackClick(type, param); });
       }
     }
   }

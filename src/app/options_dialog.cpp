@@ -6,10 +6,14 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/properties_bar.h"
 #include "editor/editor_host.h"
@@ -32,6 +36,16 @@ int NumberOr(const QString& text, int fallback) {
   return ok ? number : fallback;
 }
 
+// The ranges the import can use: rows cut off up to 256 patterns of 256 rows, patterns of 1..256
+// rows, 1..96 rows per quarter note.
+struct ImportField {
+  const char* name;
+  int low, high;
+};
+constexpr ImportField StartRowRange{"Start row", 0, 65536};
+constexpr ImportField PatternsLengthRange{"Patterns length", 1, 256};
+constexpr ImportField SpdRange{"SPD value", 1, 96};
+
 }  // namespace
 
 TOptionsForm::TOptionsForm(QWidget* parent) : QDialog(parent) {
@@ -45,8 +59,18 @@ TOptionsForm::TOptionsForm(QWidget* parent) : QDialog(parent) {
   pages_->addTab(BuildMidiIn(), QStringLiteral("MIDI In"));
   pages_->addTab(BuildMidiOut(), QStringLiteral("MIDI Out"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(buttons, &QDialogButtonBox::accepted, this, &TOptionsForm::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &TOptionsForm::reject);
+  ok_ = buttons->button(QDialogButtonBox::Ok);
+  cancel_ = buttons->button(QDialogButtonBox::Cancel);
+  // A button with the focus becomes the default while it has it: Cancel clicked once would then
+  // answer the next Return.
+  ok_->setAutoDefault(false);
+  cancel_->setAutoDefault(false);
+  ok_->setDefault(true);
+  messageBox_ = [](QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, QStringLiteral("Options"), text);
+  };
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages_);
   layout->addWidget(buttons);
@@ -227,6 +251,13 @@ int TOptionsForm::Run(Page page) {
   blocksBefore_[0] = OutDevice2->currentIndex();
   blocksBefore_[1] = OutDevice3->currentIndex();
   ShowPage(page);
+  ok_->setDefault(true);
+  // The page's first field has the focus, never the button pressed the last time.
+  for (QWidget* field : pages_->currentWidget()->findChildren<QWidget*>())
+    if (field->isEnabled() && (field->focusPolicy() & Qt::TabFocus)) {
+      field->setFocus();
+      break;
+    }
   const int result = exec();
   before_.clear();
   return result;
@@ -235,6 +266,21 @@ int TOptionsForm::Run(Page page) {
 void TOptionsForm::ShowPage(Page page) { pages_->setCurrentIndex(page); }
 
 int TOptionsForm::CurrentPage() const { return pages_->currentIndex(); }
+
+void TOptionsForm::SetMessageBox(std::function<void(QWidget*, const QString&)> show) { messageBox_ = std::move(show); }
+
+void TOptionsForm::accept() {
+  QComboBox* field = nullptr;
+  const QString fault = ImportOptionsFault(&field);
+  if (!fault.isEmpty()) {
+    ShowPage(ImportPage);
+    messageBox_(this, fault);
+    field->setFocus();
+    if (field->lineEdit()) field->lineEdit()->selectAll();
+    return;
+  }
+  QDialog::accept();
+}
 
 void TOptionsForm::reject() {
   if (!before_.empty()) {
@@ -287,6 +333,24 @@ MidiImportOptions TOptionsForm::ImportOptions() const {
   options.rowsPerQuarter = NumberOr(SpdValue->currentText(), defaults.rowsPerQuarter);
   options.method = ImportMethod->currentIndex() == 1 ? 1 : 0;
   return options;
+}
+
+QString TOptionsForm::ImportOptionsFault(QComboBox** field) const {
+  const std::pair<QComboBox*, ImportField> fields[] = {
+      {StartRow, StartRowRange}, {PatternsLength, PatternsLengthRange}, {SpdValue, SpdRange}};
+  for (const auto& [list, range] : fields) {
+    const QString text = list->currentText().trimmed();
+    bool number = false;
+    const int value = text.toInt(&number);
+    if (number && value >= range.low && value <= range.high) continue;
+    if (field) *field = list;
+    return QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\".")
+        .arg(QLatin1String(range.name))
+        .arg(range.low)
+        .arg(range.high)
+        .arg(text);
+  }
+  return {};
 }
 
 void TOptionsForm::SetMidiIn(bool ignoreVelocities, bool useMinimum) {

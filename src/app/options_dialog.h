@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QPushButton;
 class QRadioButton;
 class QTabWidget;
 
@@ -31,8 +33,12 @@ class TOptionsForm : public QDialog {
 
   explicit TOptionsForm(QWidget* parent = nullptr);
 
-  // Modal on `page`. Cancel (or closing the window) puts every control back as it was before.
+  // Modal on `page`, with OK the default button every time. Cancel (or closing the window) puts
+  // every control back as it was before. OK is refused, with a message, while an option is out of
+  // its range.
   int Run(Page page);
+  // How a refusal of OK is said; a warning box by default.
+  void SetMessageBox(std::function<void(QWidget* parent, const QString& text)> show);
   void ShowPage(Page page);
   int CurrentPage() const;
 
@@ -81,6 +87,9 @@ class TOptionsForm : public QDialog {
   int DefaultPatternLength() const;
   // The "MIDI Import" page; a text that is not a number gives that option's default.
   MidiImportOptions ImportOptions() const;
+  // Why the "MIDI Import" page cannot be taken (a text that is no number in its option's range),
+  // and the field that holds it; empty when every field can.
+  QString ImportOptionsFault(QComboBox** field = nullptr) const;
   // The MIDI In page as flags: at most one of the two is set.
   void SetMidiIn(bool ignoreVelocities, bool useMinimum);
   // Copies the options the editor reads: row numbers, space key, centring, MIDI In velocities.
@@ -91,6 +100,7 @@ class TOptionsForm : public QDialog {
   void rowNumbersChanged(int index);
 
  public slots:
+  void accept() override;
   void reject() override;
 
  private:
@@ -105,6 +115,9 @@ class TOptionsForm : public QDialog {
   void ShowDevice();        // outputs_ into the controls, for the device in the list
 
   QTabWidget* pages_;
+  QPushButton* ok_;
+  QPushButton* cancel_;
+  std::function<void(QWidget*, const QString&)> messageBox_;
   std::vector<QVariant> before_;  // the controls' states when Run began
   std::map<std::string, OutputOptions> outputs_, outputsBefore_;
   int blocksBefore_[2] = {0, 0};  // the lists' indexes when Run began

@@ -5,6 +5,7 @@
 
 #include "cli/cli_support.h"
 #include "exchange/midi_import_files.h"
+#include "exchange/song_render.h"
 #include "exchange/xm_import_builder.h"
 
 namespace varnel::test {
@@ -54,8 +55,9 @@ TEST(ImportCommand, MidiOptions_ReachTheImport) {
   EXPECT_EQ(song.CellData(0, 2, 10), CellNoteOff);
 }
 
-TEST(ImportCommand, Pack_RemovesThePatternsLeftEmpty) {
+TEST(ImportCommand, Pack_RemovesThePatternsLeftEmptyAndKeepsTheSilentBars) {
   const std::string in = Write("in.mid", SmallMidi());
+  int64_t rows[2] = {0, 0};
   for (const bool pack : {false, true}) {
     const std::string out = TempPath(pack ? "packed.vnl" : "plain.vnl");
     std::vector<std::string> args{"import", in, out};
@@ -66,7 +68,10 @@ TEST(ImportCommand, Pack_RemovesThePatternsLeftEmpty) {
     ASSERT_TRUE(Load(song, out));
     EXPECT_EQ(song.PatternsCount(), pack ? 1 : 3);
     EXPECT_EQ(song.CellData(0, 2, 4), 60);
+    rows[pack] = MeasureRender(song, RenderOptions{}).rows;
   }
+  EXPECT_EQ(rows[0], 3 * 64);  // the two silent patterns after the note play as long when packed
+  EXPECT_EQ(rows[1], rows[0]);
 }
 
 TEST(ImportCommand, ContentNotName_ChoosesTheFormat) {
@@ -102,6 +107,13 @@ TEST(ImportCommand, MidiOptionsForAModule_AreWrongUse) {
 TEST(ImportCommand, FilesThatCannotBeImported_FailWithoutWriting) {
   std::vector<uint8_t> badHeader = SmallMidi();
   badHeader[7] = 9;
+  XMModule fastModule;
+  fastModule.bpm = 2;
+  fastModule.patterns = {PatternOf(16, 4, {{0, Note(49, 1)}})};
+  XMModule module;
+  module.patterns = {PatternOf(16, 4, {{0, Note(49, 1)}})};
+  std::vector<uint8_t> cutModule = module.Build();
+  cutModule.resize(cutModule.size() - 10);
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -113,6 +125,9 @@ TEST(ImportCommand, FilesThatCannotBeImported_FailWithoutWriting) {
       {"text.mid", {'h', 'e', 'l', 'l', 'o'}, true, "Neither a MIDI file nor an extended module"},
       {"empty.mid", {}, true, "Neither a MIDI file nor an extended module"},
       {"header.mid", badHeader, true, "Not valid MIDI file"},
+      {"no-tracks.mid", MidiFile(96, {}), true, "Not valid MIDI file"},
+      {"fast.xm", fastModule.Build(), true, "Damaged module: the tempo 2 is outside 32..255"},
+      {"cut.xm", cutModule, true, "Damaged module: the file ends inside pattern 0 of 1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
