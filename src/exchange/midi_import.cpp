@@ -288,9 +288,11 @@ void MidiImporter::Run(std::span<const uint8_t> file, bool cutShort) {
             std::to_string(MaxTracks) + " tracks are in use" + CrLf;
   song_.Report().Message(info);
 
-  // Every channel plays the patterns in their order.
-  for (int p = 0; p < song_.PatternsCount(); ++p)
-    for (int c = 0; c < song_.ChannelsCount(); ++c) song_.SetOrder(c, p, p);
+  // Every channel plays the patterns in their order; the lists grow once, for the last position.
+  const int patterns = song_.PatternsCount();
+  song_.SetOrder(0, patterns - 1, patterns - 1);
+  for (int p = 0; p < patterns; ++p)
+    for (int c = 0; c < song_.ChannelsCount(); ++c) song_.StoreOrder(c, p, uint16_t(p));
   song_.SPD = uint8_t(rowsPerQuarter_);
   song_.CurrentPattern = 0;
   song_.SongMode = true;

@@ -26,7 +26,7 @@ struct CellAllocator {
 
   T* allocate(size_t n) {
     const size_t bytes = n * sizeof(T);
-    if (bytes < 4 * HugePage) return static_cast<T*>(::operator new(bytes));
+    if (bytes < HugePage / 4) return static_cast<T*>(::operator new(bytes));
     const size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
     void* p = std::aligned_alloc(HugePage, rounded);
     if (!p) throw std::bad_alloc();
@@ -36,7 +36,7 @@ struct CellAllocator {
     return static_cast<T*>(p);
   }
   void deallocate(T* p, size_t n) {
-    if (n * sizeof(T) < 4 * HugePage) {
+    if (n * sizeof(T) < HugePage / 4) {
       ::operator delete(p);
     } else {
       std::free(p);

@@ -1,6 +1,7 @@
 #include "song/song.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace varnel {
 
@@ -120,18 +121,31 @@ void TVNSong::ResizeOrder(int newLength) {
   orderLength_ = uint16_t(newLength);
 }
 
+// Tracks come and go inside every pattern's block of cells. The blocks move in place, from the last
+// pattern down (inserting) or the first up (removing), as long as the storage has room; an import
+// that adds one track per chord note then costs no new allocation per track.
 void TVNSong::InsertTrackAt(int index, uint8_t type, uint8_t channel, int32_t param) {
-  const int oldCount = tracksCount_;
-  const size_t row = RowsPerPattern;
-  CellVector next(size_t(patternsCount_) * (oldCount + 1) * row);
-  auto out = next.begin();
-  for (int p = 0; p < patternsCount_; ++p) {
-    auto in = cells_.begin() + ptrdiff_t(size_t(p) * oldCount * row);
-    out = std::copy_n(in, ptrdiff_t(index * row), out);
-    out = std::fill_n(out, row, EmptyValue(type));
-    out = std::copy_n(in + ptrdiff_t(index * row), ptrdiff_t((oldCount - index) * row), out);
+  const size_t oldCount = tracksCount_, row = RowsPerPattern, patterns = size_t(patternsCount_);
+  const size_t oldBlock = oldCount * row, newBlock = oldBlock + row, newSize = patterns * newBlock;
+  const size_t head = size_t(index) * row, tail = oldBlock - head;
+  if (cells_.capacity() < newSize) {
+    CellVector next;
+    next.reserve(std::min(newSize + newSize / 4, patterns * MaxTracks * row));
+    next.resize(newSize);
+    for (size_t p = 0; p < patterns; ++p) {
+      std::memcpy(next.data() + p * newBlock, cells_.data() + p * oldBlock, head * sizeof(int32_t));
+      std::memcpy(next.data() + p * newBlock + head + row, cells_.data() + p * oldBlock + head, tail * sizeof(int32_t));
+    }
+    cells_.swap(next);
+  } else {
+    cells_.resize(newSize);
+    int32_t* cells = cells_.data();
+    for (size_t p = patterns; p-- > 0;) {
+      std::memmove(cells + p * newBlock + head + row, cells + p * oldBlock + head, tail * sizeof(int32_t));
+      std::memmove(cells + p * newBlock, cells + p * oldBlock, head * sizeof(int32_t));
+    }
   }
-  cells_.swap(next);
+  for (size_t p = 0; p < patterns; ++p) std::fill_n(cells_.data() + p * newBlock + head, row, EmptyValue(type));
   trackType_.insert(trackType_.begin() + index, type);
   trackChannel_.insert(trackChannel_.begin() + index, channel);
   trackParam_.insert(trackParam_.begin() + index, param);
@@ -139,16 +153,15 @@ void TVNSong::InsertTrackAt(int index, uint8_t type, uint8_t channel, int32_t pa
 }
 
 void TVNSong::RemoveTrackAt(int index) {
-  const int oldCount = tracksCount_;
-  const size_t row = RowsPerPattern;
-  CellVector next(size_t(patternsCount_) * (oldCount - 1) * row);
-  auto out = next.begin();
-  for (int p = 0; p < patternsCount_; ++p) {
-    auto in = cells_.begin() + ptrdiff_t(size_t(p) * oldCount * row);
-    out = std::copy_n(in, ptrdiff_t(index * row), out);
-    out = std::copy_n(in + ptrdiff_t((index + 1) * row), ptrdiff_t((oldCount - index - 1) * row), out);
+  const size_t oldCount = tracksCount_, row = RowsPerPattern, patterns = size_t(patternsCount_);
+  const size_t oldBlock = oldCount * row, newBlock = oldBlock - row;
+  const size_t head = size_t(index) * row, tail = newBlock - head;
+  int32_t* cells = cells_.data();
+  for (size_t p = 0; p < patterns; ++p) {
+    std::memmove(cells + p * newBlock, cells + p * oldBlock, head * sizeof(int32_t));
+    std::memmove(cells + p * newBlock + head, cells + p * oldBlock + head + row, tail * sizeof(int32_t));
   }
-  cells_.swap(next);
+  cells_.resize(patterns * newBlock);
   trackType_.erase(trackType_.begin() + index);
   trackChannel_.erase(trackChannel_.begin() + index);
   trackParam_.erase(trackParam_.begin() + index);

@@ -1,6 +1,7 @@
 // Shape changes of the song: patterns, tracks and channels inserted and deleted, notes placed into
 // free note cells. Every operation holds the shape lock while it resizes.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "song/song.h"
@@ -23,11 +24,24 @@ bool TVNSong::InsertPattern(int position, int rows) {
   if (current < patternsCount_) std::copy_n(&patternParams_[size_t(current) * PATTERN_PARAMS], PATTERN_PARAMS, record);
   record[0] = uint8_t(std::clamp(rows, 1, RowsPerPattern) - 1);
 
+  // The cells move in blocks: through the vector (whose allocator constructs each cell) they would
+  // be copied one by one. Appending, as the importers do pattern after pattern, grows the storage
+  // by doubling, up to what 256 patterns need.
   const int tracks = tracksCount_;
-  std::vector<int32_t> empty(size_t(tracks) * RowsPerPattern);
+  const size_t size = size_t(tracks) * RowsPerPattern, at = size_t(position) * size, old = cells_.size();
+  if (cells_.capacity() < old + size) {
+    CellVector grown;
+    grown.reserve(std::max(old + size, std::min(2 * old, size_t(MaxPatterns) * size)));
+    grown.resize(old + size);
+    std::memcpy(grown.data(), cells_.data(), at * sizeof(int32_t));
+    std::memcpy(grown.data() + at + size, cells_.data() + at, (old - at) * sizeof(int32_t));
+    cells_.swap(grown);
+  } else {
+    cells_.resize(old + size);
+    std::memmove(cells_.data() + at + size, cells_.data() + at, (old - at) * sizeof(int32_t));
+  }
   for (int t = 0; t < tracks; ++t)
-    std::fill_n(empty.begin() + ptrdiff_t(t) * RowsPerPattern, RowsPerPattern, EmptyValue(trackType_[t]));
-  cells_.insert(cells_.begin() + ptrdiff_t(size_t(position) * tracks * RowsPerPattern), empty.begin(), empty.end());
+    std::fill_n(cells_.data() + at + size_t(t) * RowsPerPattern, RowsPerPattern, EmptyValue(trackType_[t]));
   patternParams_.insert(patternParams_.begin() + ptrdiff_t(position) * PATTERN_PARAMS, record,
                         record + PATTERN_PARAMS);
   const bool appending = position == patternsCount_;
