@@ -113,7 +113,8 @@ class TrackWalker {
       if (!IsTrackId(pos)) {
         // Chunks of other kinds are for other programs; one whose length leads nowhere is passed
         // over to the next track.
-        const bool fits = declaredEnd <= file_.size() && (declaredEnd == file_.size() || LooksLikeChunk(size_t(declaredEnd)));
+        const bool fits =
+            declaredEnd <= file_.size() && (declaredEnd == file_.size() || LooksLikeChunk(size_t(declaredEnd)));
         pos = fits ? size_t(declaredEnd) : FindTrackId(dataAt);
         continue;
       }
@@ -142,7 +143,9 @@ class TrackWalker {
   }
 
  private:
-  bool IsTrackId(size_t at) const { return file_.size() - std::min(at, file_.size()) >= 4 && std::memcmp(&file_[at], "MTrk", 4) == 0; }
+  bool IsTrackId(size_t at) const {
+    return file_.size() - std::min(at, file_.size()) >= 4 && std::memcmp(&file_[at], "MTrk", 4) == 0;
+  }
   bool LooksLikeChunk(size_t at) const {
     if (file_.size() - at < 8) return false;
     for (size_t i = at; i < at + 4; ++i)

@@ -72,7 +72,8 @@ std::string HeaderDamage(const Header& h) {
   auto outside = [](const std::string& what, int value, int low, int high) {
     return what + " " + std::to_string(value) + " is outside " + std::to_string(low) + ".." + std::to_string(high);
   };
-  if (h.channels < 1 || h.channels > kMaxChannels) return outside("the number of channels", h.channels, 1, kMaxChannels);
+  if (h.channels < 1 || h.channels > kMaxChannels)
+    return outside("the number of channels", h.channels, 1, kMaxChannels);
   if (h.patterns < 1 || h.patterns > kMaxModulePatterns)
     return outside("the number of patterns", h.patterns, 1, kMaxModulePatterns);
   if (h.instruments > kMaxInstruments) return outside("the number of instruments", h.instruments, 0, kMaxInstruments);
