@@ -39,9 +39,16 @@ case "$mode" in
     seconds="${2:-60}"
     target="${3:-song_file}"
     seeds="fuzz/seeds/$target"
-    mkdir -p "build-fuzz/corpus-$target" "$seeds"
+    # An input that breaks the target lands where the damage tests load it from.
+    case "$target" in
+      midi_import) finds=tests/exchange/regressions/midi ;;
+      xm_import) finds=tests/exchange/regressions/xm ;;
+      song_file) finds=tests/robustness/regressions ;;
+      *) finds=build-fuzz ;;
+    esac
+    mkdir -p "build-fuzz/corpus-$target" "$seeds" "$finds"
     "./build-fuzz/fuzz/${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=512 -malloc_limit_mb=256 \
-      -artifact_prefix="build-fuzz/$target-" "build-fuzz/corpus-$target" "$seeds"
+      -artifact_prefix="$finds/$target-" "build-fuzz/corpus-$target" "$seeds"
     ;;
   *) echo "unknown option: $mode" >&2; exit 2 ;;
 esac

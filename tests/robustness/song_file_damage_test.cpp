@@ -278,12 +278,12 @@ TEST(SongFileDamage, Section14CountAbove48_NeverWritesPastTheMidiChannels) {
 
 TEST(SongFileDamage, SavedFuzzerFinds_LoadWithoutCrashing) {
   const std::filesystem::path dir = VARNEL_FUZZ_REGRESSIONS;
-  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no regressions folder";
+  ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
   TVNSong song;
   Problems problems;
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (!entry.is_regular_file()) continue;
+    if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
     problems.Check(CheckedLoad(song, test::ReadFile(entry.path().string())), entry.path().filename().string());
     ++count;
   }

@@ -322,6 +322,7 @@ void MainWindowCommandsTest::import_midi_asksPackEvenWithWarningsOff() {
   QCOMPARE(rig.dialogs.questions.count(QStringLiteral("Pack song?")), 1);
   QVERIFY(!rig.dialogs.questions.contains(QStringLiteral("Current edition will be lost. Continue?")));
   QCOMPARE(rig.dialogs.suffixes, QStringList{"mid"});
+  QVERIFY(rig.dialogs.filters.first().endsWith(QStringLiteral("Standard MIDI files (*.mid *.midi *.kar)")));
   QCOMPARE(rig.Props().Ptn->Maximum(), rig.Song().PatternsCount());
   bool found = false;
   for (int t = 0; t < rig.Song().TracksCount() && !found; ++t) found = rig.Song().GetCellData(t, 0) == 60;
@@ -342,6 +343,7 @@ void MainWindowCommandsTest::import_badModule_reportedSongKept() {
   rig.dialogs.openName = bad;
   rig.Trigger("ImportXM");
   QCOMPARE(rig.dialogs.suffixes, QStringList{"xm"});
+  QVERIFY(rig.dialogs.filters.first().endsWith(QStringLiteral("FastTracker 2 Modules (*.xm)")));
   QVERIFY(!rig.dialogs.messages.isEmpty() || !rig.window->StatusText(0).isEmpty());
   QCOMPARE(rig.Song().GetCellData(0, 0), 60);
   QFile::remove(bad);

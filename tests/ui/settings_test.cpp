@@ -4,8 +4,10 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QGuiApplication>
 #include <QScreen>
@@ -96,6 +98,9 @@ class SettingsTest : public QObject {
   void midiOutPage_perDeviceOptions_applyAndPersist();
   void optionsTexts_readAsNumbers_data();
   void optionsTexts_readAsNumbers();
+  void importOptionsOutOfRange_refusedWithMessage_data();
+  void importOptionsOutOfRange_refusedWithMessage();
+  void importPage_returnMeansOkAfterACancel();
 };
 
 void SettingsTest::emptyStore_startsWithDefaults() {
@@ -573,6 +578,81 @@ void SettingsTest::audioSettings_confirmedApplyAndPersist() {
   QCOMPARE(stored.Text("Options/SampleRate"), QStringLiteral("44100"));
   QCOMPARE(stored.Text("Options/SynthGain"), QStringLiteral("20"));
   QCOMPARE(stored.Text("Options/AudioDriver"), QString());
+}
+
+void SettingsTest::importOptionsOutOfRange_refusedWithMessage_data() {
+  QTest::addColumn<QString>("startRow");
+  QTest::addColumn<QString>("patternsLength");
+  QTest::addColumn<QString>("spd");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("no rows per pattern") << "0" << "0" << "4" << "Patterns length must be a whole number from 1 to 256, not \"0\".";
+  QTest::newRow("rows per beat not a number") << "0" << "64" << "abc" << "SPD value must be a whole number from 1 to 96, not \"abc\".";
+  QTest::newRow("start row below zero") << "-1" << "64" << "4" << "Start row must be a whole number from 0 to 65536, not \"-1\".";
+  QTest::newRow("patterns longer than 256 rows") << "0" << "300" << "4" << "Patterns length must be a whole number from 1 to 256, not \"300\".";
+}
+
+// OK is refused while an import option is out of range: the dialog says which and why, shows the
+// "MIDI Import" page with that field, and stays open; nothing is taken until the value is mended.
+void SettingsTest::importOptionsOutOfRange_refusedWithMessage() {
+  QFETCH(QString, startRow);
+  QFETCH(QString, patternsLength);
+  QFETCH(QString, spd);
+  QFETCH(QString, message);
+  QTemporaryDir folder;
+  Session s(folder.path());
+  int result = -1;
+  bool openAfterRefusal = false;
+  int pageAfterRefusal = -1;
+  QTimer::singleShot(0, s.window.get(), [&] {
+    TOptionsForm& o = s.Options();
+    o.ShowPage(TOptionsForm::GeneralPage);
+    o.StartRow->setCurrentText(startRow);
+    o.PatternsLength->setCurrentText(patternsLength);
+    o.SpdValue->setCurrentText(spd);
+    o.accept();
+    openAfterRefusal = o.isVisible();
+    pageAfterRefusal = o.CurrentPage();
+    o.StartRow->setCurrentText("0");
+    o.PatternsLength->setCurrentText("64");
+    o.SpdValue->setCurrentText(" 8 ");
+    o.accept();
+  });
+  result = s.Options().Run(TOptionsForm::ImportPage);
+  QCOMPARE(s.dialogs.messages, QStringList{message});
+  QVERIFY(openAfterRefusal);
+  QCOMPARE(pageAfterRefusal, int(TOptionsForm::ImportPage));
+  QCOMPARE(result, int(QDialog::Accepted));
+  QCOMPARE(s.Options().ImportOptions().rowsPerQuarter, 8);
+}
+
+// The dialog opened for an import answers Return with OK, also after Cancel was clicked the time
+// before (a clicked button keeps the focus, and a focused button takes Return).
+void SettingsTest::importPage_returnMeansOkAfterACancel() {
+  QTemporaryDir folder;
+  Session s(folder.path());
+  TOptionsForm& o = s.Options();
+  auto button = [&o](QDialogButtonBox::StandardButton which) {
+    return o.findChild<QDialogButtonBox*>()->button(which);
+  };
+  QTimer::singleShot(0, &o, [&] {
+    o.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&o));
+    QTest::mouseClick(button(QDialogButtonBox::Cancel), Qt::LeftButton);
+  });
+  QCOMPARE(o.Run(TOptionsForm::ImportPage), int(QDialog::Rejected));
+  for (int time = 0; time < 2; ++time) {
+    bool cancelFocused = true;
+    QTimer::singleShot(0, &o, [&] {
+      o.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&o));
+      cancelFocused = button(QDialogButtonBox::Cancel)->hasFocus();
+      QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &o, Qt::Key_Return);
+      if (o.isVisible()) o.reject();  // Return did nothing: end the dialog all the same
+    });
+    QCOMPARE(o.Run(TOptionsForm::ImportPage), int(QDialog::Accepted));
+    QVERIFY(!cancelFocused);
+    QVERIFY(button(QDialogButtonBox::Ok)->isDefault());
+  }
 }
 
 QTEST_MAIN(SettingsTest)
