@@ -560,6 +560,16 @@ TEST_F(InsertNote, LastChannelFull_AddsNoteTrackAfterTheLastTrack) {
   EXPECT_EQ(song.TracksCount(), 7);
 }
 
+TEST_F(InsertNote, ChordOnLastChannelWithAutomationTrack_GetsTracksAfterTheLastTrack) {
+  ASSERT_TRUE(song.AddTrack(4, ttPan, -1, -1));
+  // A chord of three on channel 2: its one note track holds the root, two notes need tracks.
+  for (int f = 1; f <= 2; ++f) EXPECT_EQ(song.InsertNote(2, 5, uint8_t(f), uint8_t(f), uint8_t(60 + 4 * f)), 5 + f);
+  EXPECT_EQ(Layout(song), "n0 v0 n0 n1 n2 x4:2 n2 n2");
+  EXPECT_EQ(song.CellData(0, 6, 5), 64);
+  EXPECT_EQ(song.CellData(0, 7, 5), 68);
+  EXPECT_FALSE(SaidNotInserted());
+}
+
 TEST_F(InsertNote, LastChannelFull_At256Tracks_ReportsNotInserted) {
   while (song.TracksCount() < MaxTracks) ASSERT_TRUE(song.AddTrack(song.TracksCount() - 1, ttNote, -1, -1));
   for (int t = 0; t < MaxTracks; ++t) song.StoreCell(0, t, 5, 60);
