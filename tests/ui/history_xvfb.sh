@@ -2,8 +2,9 @@
 # Undo and redo of a long mixed edit, with the real program on a private X server and real keys:
 # notes with a step of 1, Caps Lock releases, values in a volume track, order digits, a paste, a
 # transpose, a chord that adds tracks, a fill, an added pattern, a BPM change and more notes, each
-# one step. Saved, undone step by step and saved again, the song equals the starting song; redone
-# and saved, it equals the edited song. Songs are compared by varnel-cli's JSON without the editor's
+# one step. Saved, then a damaged module imported through the File menu is refused and changes
+# nothing; undone step by step and saved again, the song equals the starting song; redone and
+# saved, it equals the edited song. Songs are compared by varnel-cli's JSON without the editor's
 # own state (current pattern, step, octave, mode, channels switched off).
 #   history_xvfb.sh VARNEL VARNEL-CLI PROBE [SONG.vnl]
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool or python3).
@@ -98,6 +99,26 @@ keys ctrl+s
 edited="$(song_json "$work/song.vnl")"
 [ "$edited" != "$start_json" ] || fail "the edits did not reach the saved song"
 describe "$work/song.vnl" >"$work/edited.log"
+
+# File > Import > FastTracker module with random bytes after a module's id: refused in a message
+# box ("Varnel"); the song and its history stay (the undos below must find every step).
+python3 -c 'import random, sys; sys.stdout.buffer.write(b"Extended Module: " + random.Random(7).randbytes(600))' \
+  >"$work/damaged.xm"
+click 20 10
+keys Down Down Down Down Down Down Down Down Right Return  # File, ..., Song Info, Import >
+wait_for 20 xdotool search --onlyvisible --name '^Open$' || fail "File > Import > FastTracker module opened no file dialog"
+sleep 0.5
+xdotool type --delay 20 "$work/damaged.xm"
+keys Return
+wait_for 20 xdotool search --onlyvisible --name '^Varnel$' || fail "the damaged module was not refused in a message box"
+sleep 0.5
+keys Return
+wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Varnel\$'" || fail "the message box stayed"
+xdotool search --onlyvisible --name '^Varnel: song\.vnl$' >/dev/null || fail "the window no longer shows song.vnl"
+xdotool windowfocus --sync "$window"
+keys ctrl+s
+sleep 0.5
+same_song "$work/song.vnl" "$edited" || fail "the refused module changed the open song"
 
 # Undo every step (and one more, which finds nothing), then save.
 for ((i = 0; i <= steps; i++)); do keys ctrl+z; done
