@@ -33,7 +33,11 @@ bool TVNSong::EncodeFile(const std::function<bool(std::span<const uint8_t>)>& em
   std::scoped_lock lock(shapeLock_);
   const int patterns = patternsCount_, channels = channelsCount_, tracks = tracksCount_, length = orderLength_;
   std::vector<uint8_t> bytes;
-  bytes.reserve(PieceBytes + size_t(tracks) * 257);
+  // A small song asks for what it needs: a fresh MiB per save costs page faults (recovery copies,
+  // the fuzzers' round trips).
+  const size_t lists = size_t(channels) * (CHANNEL_PARAMS + 2 * size_t(length)) + size_t(patterns) * PATTERN_PARAMS;
+  const size_t cells = size_t(patterns) * size_t(tracks) * 257;
+  bytes.reserve(std::min(PieceBytes, lists + cells + 4096) + size_t(tracks) * 257);
   ByteWriter out(bytes);
   auto flush = [&] {
     const bool ok = emit(bytes);

@@ -138,11 +138,15 @@ bool TVNSong::SetsPositionLength(int position, int excludedChannel, int excluded
 // Step 3: a channel moves into a lower-numbered pattern played at the same position when its tracks
 // are free there.
 void TVNSong::PackMoveToSmallestPatterns() {
+  // One text for every channel and position: its storage is reused, not allocated each time.
+  const std::string prefix = "Analyzing song ... Order ";
+  std::string status;
   for (int i = 0; i < channelsCount_; ++i) {
     int first, end;
     ChannelTracks(i, first, end);
     for (int j = 0; j < orderLength_; ++j) {
-      reporter_->Status("Analyzing song ... Order " + std::to_string(i) + ", " + std::to_string(j), 0);
+      status.assign(prefix).append(std::to_string(i)).append(", ").append(std::to_string(j));
+      reporter_->Status(status, 0);
       if (first >= end) continue;
       const int e = Order(i, j);
       if (e >= patternsCount_) continue;
