@@ -31,6 +31,26 @@ int64_t RowsFromTop(const TVNSong& song) {
   return rows;
 }
 
+void SetRowsFromTop(TVNSong& song, int64_t rows) {
+  std::scoped_lock lock(song.ShapeLock());
+  rows = std::max<int64_t>(rows, 0);
+  if (!song.SongMode) {
+    // Every channel that plays plays the current pattern; with none, the rows run to 255.
+    bool plays = false;
+    for (int c = 0; c < song.ChannelsCount(); ++c) plays = plays || song.ChannelOn(c);
+    const int length = plays && song.CurrentPattern < song.PatternsCount() ? song.LastRow(song.CurrentPattern) + 1 : 256;
+    song.PlayingRow = int32_t(rows % length);
+    return;
+  }
+  int64_t total = 0;
+  for (int position = 0; position < song.OrderLength(); ++position) total += RowsAt(song, position);
+  if (total > 0) rows %= total;
+  int position = 0;
+  while (position + 1 < song.OrderLength() && rows >= RowsAt(song, position)) rows -= RowsAt(song, position++);
+  song.PlayingOrder = position;
+  song.PlayingRow = int32_t(rows);
+}
+
 int SongPositionFor(int64_t rows, int spd) {
   spd = std::max(spd, 1);
   return int(std::min<int64_t>((std::max<int64_t>(rows, 0) * 4 + spd - 1) / spd, 16383));

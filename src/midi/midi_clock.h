@@ -49,6 +49,9 @@ class MidiClockPulses {
 // song mode the rows of every earlier order position (each as long as its shortest pattern among
 // the channels that play, 256 where none does; loop marks are not counted) plus the playing row.
 int64_t RowsFromTop(const TVNSong& song);
+// The other way: moves the play position to `rows` rows from the top, counted the same way; beyond
+// the end of the song (or of the pattern, in pattern mode) it goes round again.
+void SetRowsFromTop(TVNSong& song, int64_t rows);
 
 // The Song Position Pointer for a position: the first sixteenth note at or after it (a position
 // between sixteenths is reached by the clocks that follow), at most 16383.

@@ -390,8 +390,7 @@ void MidiDevices::SendChannelEvent(int channel, int type, int value, int param, 
   } else if (type == EventProgram) {
     SendShortMessage(0xC0, channel, value, 0, when);
   } else if (type == EventTempo) {
-    song_.BPM = uint8_t(std::max(value, 32));
-    if (tempoHandler_) tempoHandler_(when);
+    if (tempoHandler_) tempoHandler_(std::max(value, 32), when);
   }
 }
 

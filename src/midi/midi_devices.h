@@ -62,9 +62,9 @@ class MidiDevices {
   DeviceSession& Session() { return *session_; }
   const DeviceSession& Session() const { return *session_; }
 
-  // Called after a tempo event has set the song's BPM, with the event's time (the transport
-  // restarts its timer).
-  void SetTempoHandler(std::function<void(MidiTime)> handler) { tempoHandler_ = std::move(handler); }
+  // Called for a tempo event with its tempo (at least 32 BPM) and time: the transport plays on at
+  // that tempo. The song's own BPM stays as it is.
+  void SetTempoHandler(std::function<void(int bpm, MidiTime)> handler) { tempoHandler_ = std::move(handler); }
   // Receives every incoming message on the backend's thread (default: nothing).
   void SetInputHandler(MidiInputHandler handler) { inputHandler_ = std::move(handler); }
   // The same with the time each message arrived; used instead of the plain handler when set.
@@ -172,7 +172,7 @@ class MidiDevices {
 
   MidiBackend& backend_;
   TVNSong& song_;
-  std::function<void(MidiTime)> tempoHandler_;
+  std::function<void(int, MidiTime)> tempoHandler_;
   MidiInputHandler inputHandler_;
   TimedMidiInputHandler timedInputHandler_;
   std::map<std::string, OutputOptions> options_;

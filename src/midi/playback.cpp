@@ -14,27 +14,52 @@ bool IsSet(int loopMark) { return loopMark > 0; }  // marks hold row + 1; -1 is 
 
 PlaybackEngine::PlaybackEngine(TVNSong& song, MidiDevices& devices, RowClock& clock)
     : song_(song), devices_(devices), clock_(clock) {
-  devices_.SetTempoHandler([this](MidiTime when) { RestartPlayTimer(when); });
+  devices_.SetTempoHandler([this](int bpm, MidiTime when) {
+    if (following_) return;  // the master sets the tempo
+    playingBpm_ = bpm;
+    RestartPlayTimer(when);
+  });
+  follower_.SetWake([this] { clock_.Wake(); });
 }
 
 PlaybackEngine::~PlaybackEngine() {
   devices_.SetTempoHandler(nullptr);
   StopPlayTimer();
+  follower_.SetEnabled(false);
+  follower_.SetWake(nullptr);
+}
+
+double PlaybackEngine::PlayingTempo() const {
+  if (following_) return follower_.Tempo(MidiClock::now());
+  const int bpm = playingBpm_;
+  return bpm > 0 ? bpm : int(song_.BPM);
+}
+
+void PlaybackEngine::SetTempo(int bpm) {
+  song_.BPM = uint8_t(std::clamp(bpm, 1, 255));
+  playingBpm_ = 0;  // the tempo a cell set gives way
+  RestartPlayTimer();
 }
 
 RowPeriod PlaybackEngine::Period() const {
-  const RowPeriod period = RowPeriodFor(song_.BPM, song_.SPD);
+  const int bpm = playingBpm_;
+  const RowPeriod period = RowPeriodFor(bpm > 0 ? bpm : int(song_.BPM), song_.SPD);
   const double ratio = devices_.OutputClockRatio();
   if (ratio == 1.0 || !(ratio > 0.9 && ratio < 1.1)) return period;
   return RowPeriod(int64_t(std::llround(double(period.count()) * ratio)));
 }
 
 bool PlaybackEngine::StartPlayTimer() {
-  const RowPeriod period = Period();
   {
     std::scoped_lock lock(song_.ShapeLock());  // the row clock reads it while it holds the lock
     held_.resize(size_t(std::max(song_.TracksCount(), 0)));
   }
+  if (following_) {
+    // Around a structural edit: the step goes on where it was; the master decides the rest.
+    if (!clock_.Running()) StartStepping();
+    return true;
+  }
+  const RowPeriod period = Period();
   devices_.PrepareChannels(-1);
   playing_ = true;
   clock_.SetLead(devices_.OutputLead());
@@ -60,13 +85,23 @@ void PlaybackEngine::StopPlayTimer() {
 void PlaybackEngine::RestartPlayTimer(MidiTime when) {
   // The clock keeps running: the new period applies from the next row, and the channel
   // preparation that a restart brings is sent at once.
-  if (!playing_ || stopped_) return;
+  if (!playing_ || stopped_ || following_) return;
   devices_.PrepareChannels(-1, when);
   clock_.SetPeriod(Period());
 }
 
 void PlaybackEngine::PlayPause() {
   stopped_ = false;
+  if (following_) {
+    clock_.Stop();
+    if (followRunning_) {
+      HaltFollowing(Transport::Paused, clock_.Now(), follower_.Clocks());
+    } else {
+      BeginFollowing(follower_.Clocks());
+    }
+    StartStepping();
+    return;
+  }
   if (playing_) {
     StopPlayTimer();
     Halt(Transport::Paused);
@@ -78,6 +113,15 @@ void PlaybackEngine::PlayPause() {
 
 void PlaybackEngine::Stop() {
   stopped_ = true;
+  playingBpm_ = 0;
+  if (following_) {
+    clock_.Stop();
+    HaltFollowing(Transport::Stopped, clock_.Now(), follower_.Clocks());
+    waitingPart_ = {};
+    Rewind();
+    StartStepping();
+    return;
+  }
   StopPlayTimer();
   Halt(Transport::Stopped);
   devices_.AllNotesOff(-1);
@@ -107,7 +151,7 @@ void PlaybackEngine::BeginTransport() {
   transport_ = Transport::Running;
 }
 
-void PlaybackEngine::Halt(Transport state) {
+void PlaybackEngine::Halt(Transport state, MidiTime after) {
   // The row clock runs ahead of timestamping outputs: rows due after this moment are withdrawn.
   devices_.CancelPending(MidiClock::now());
   // The all-notes-off that follows ends what the tracks held, through the device layer's ledger.
@@ -146,6 +190,11 @@ void PlaybackEngine::PlayRow(MidiTime when) {
     tickGuard_ = false;
     return;
   }
+  RowLocked(when, RowPeriod{});
+  tickGuard_ = false;
+}
+
+void PlaybackEngine::RowLocked(MidiTime when, RowPeriod length) {
   {
     std::scoped_lock lock(song_.ShapeLock());
     const bool midiClock = midiClock_.load(std::memory_order_relaxed);
@@ -164,16 +213,16 @@ void PlaybackEngine::PlayRow(MidiTime when) {
       track = end;
     }
     // The clocks up to the next row, at the tempo this row leaves (a tempo cell moves them from here).
-    // The row lasts the tempo's period on the output's own clock, which follows its sample clock.
-    const RowPeriod period = Period();
+    // The row lasts the tempo's period on the output's own clock, which follows its sample clock;
+    // on a followed clock, as long as the master's clocks say.
+    const RowPeriod period = length > RowPeriod{} ? length : Period();
     if (midiClock) pulses_.Row(when, period, song_.SPD, [&](MidiTime at) { devices_.SendSystem(MidiTimingClock, at); });
-    clock_.SetPeriod(period);
+    if (length <= RowPeriod{}) clock_.SetPeriod(period);
     song_.LastPlayedRow = song_.PlayingRow;
     song_.LastPlayedOrder = song_.PlayingOrder;
     if (rowPlayed_) rowPlayed_();
     Advance(shortest);
   }
-  tickGuard_ = false;
 }
 
 void PlaybackEngine::PlayChannel(int channel, int first, int end, int& shortest, MidiTime when) {

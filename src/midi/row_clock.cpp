@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -72,11 +73,17 @@ struct ThreadRowClock::Shared {
     bool stopped = false;               // guarded by tickMutex
     std::atomic<bool> realTime{false};  // written by the clock thread
     Tick tick;
+    Step step;
   };
   std::atomic<int64_t> periodNs{0};  // written by the UI thread or the tick, read by the clock thread
   std::atomic<int64_t> leadNs{0};    // likewise
   std::shared_ptr<Run> run;          // the current run; UI thread only
   std::unique_ptr<IdleLatencyRequest> idleLatency;  // UI thread only
+  // Stepping: Wake counts up (any thread) and the stepping thread wakes when the count moves. A count
+  // rather than a flag, so that no thread can take a wake meant for another run.
+  std::mutex wakeMutex;
+  std::condition_variable wakeChanged;
+  uint64_t wakes = 0;  // guarded by wakeMutex
 };
 
 namespace {
@@ -125,6 +132,51 @@ bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
   return true;
 }
 
+bool ThreadRowClock::StartStepping(Step step) {
+  Stop();
+  auto run = std::make_shared<Shared::Run>();
+  run->step = std::move(step);
+  try {
+    std::thread thread([shared = shared_, run] {
+      run->realTime = RaiseThreadToRealTime();
+      for (;;) {
+        MidiTime next;
+        uint64_t seen;
+        {
+          std::scoped_lock lock(run->tickMutex);
+          if (run->stopped) return;
+          {
+            std::scoped_lock wakeLock(shared->wakeMutex);
+            seen = shared->wakes;  // what woke us before this step, the step sees
+          }
+          next = run->step(MidiClock::now());
+        }
+        std::unique_lock lock(shared->wakeMutex);
+        const auto woken = [&] { return shared->wakes != seen; };
+        // An absolute wait on the monotonic clock (pthread_cond_clockwait), like the row clock's sleeps.
+        if (next == MidiTime::max())
+          shared->wakeChanged.wait(lock, woken);
+        else
+          shared->wakeChanged.wait_until(lock, next, woken);
+      }
+    });
+    thread.detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  shared_->run = std::move(run);
+  shared_->idleLatency = std::make_unique<IdleLatencyRequest>();
+  return true;
+}
+
+void ThreadRowClock::Wake() {
+  {
+    std::scoped_lock lock(shared_->wakeMutex);
+    ++shared_->wakes;
+  }
+  shared_->wakeChanged.notify_all();
+}
+
 void ThreadRowClock::SetPeriod(RowPeriod period) { shared_->periodNs = period.count(); }
 
 void ThreadRowClock::SetLead(RowPeriod lead) { shared_->leadNs = std::max<int64_t>(lead.count(), 0); }
@@ -133,8 +185,11 @@ void ThreadRowClock::Stop() {
   auto run = std::move(shared_->run);
   if (!run) return;
   shared_->idleLatency.reset();
-  std::scoped_lock lock(run->tickMutex);
-  run->stopped = true;
+  {
+    std::scoped_lock lock(run->tickMutex);
+    run->stopped = true;
+  }
+  if (run->step) Wake();  // a stepping thread waiting for a clock exits now rather than at the next
 }
 
 bool ThreadRowClock::Running() const { return shared_->run != nullptr; }
@@ -149,15 +204,44 @@ bool ThreadRowClock::RealTime() const {
 bool ManualRowClock::Start(RowPeriod period, Tick tick) {
   period_ = period;
   tick_ = std::move(tick);
+  step_ = nullptr;
   running_ = true;
+  return true;
+}
+
+bool ManualRowClock::StartStepping(Step step) {
+  step_ = std::move(step);
+  running_ = true;
+  woken_ = false;
+  next_ = step_(now_);
   return true;
 }
 
 bool ManualRowClock::Advance() {
   if (!running_) return false;
+  if (step_) {
+    if (next_ == MidiTime::max()) return false;
+    now_ = std::max(now_, next_);
+    next_ = step_(now_);
+    return true;
+  }
   now_ += period_;
   tick_(now_);
   return true;
+}
+
+void ManualRowClock::AdvanceTo(MidiTime time) {
+  // A step may stop the clock (Stop clears it); each runs on a copy.
+  while (step_ && (woken_ || next_ <= time)) {
+    if (woken_) {
+      woken_ = false;
+    } else {
+      now_ = std::max(now_, next_);
+    }
+    const Step step = step_;
+    next_ = step(now_);
+  }
+  now_ = std::max(now_, time);
 }
 
 }  // namespace varnel

@@ -141,25 +141,25 @@ TEST_F(MidiDevicesTest, SendChannelEvent_ValueOrParameterOutOfRange_SendsNothing
                               "B2 64 00", "B2 06 02"}));
 }
 
-TEST_F(MidiDevicesTest, SendChannelEvent_Tempo_SetsBpmWithFloorOf32AndRestarts) {
-  std::vector<MidiTime> restarts;
-  devices.SetTempoHandler([&](MidiTime when) { restarts.push_back(when); });
+TEST_F(MidiDevicesTest, SendChannelEvent_Tempo_HandsOnTempoWithFloorOf32AndLeavesSongBpm) {
+  std::vector<std::pair<int, MidiTime>> tempos;
+  devices.SetTempoHandler([&](int bpm, MidiTime when) { tempos.emplace_back(bpm, when); });
   const MidiTime when = MidiTime{} + std::chrono::seconds(5);
+  song.BPM = 99;
 
   struct Case {
-    int value, bpm;
-    bool restart;
+    int value, bpm;  // bpm 0: nothing handed on
   };
-  const Case cases[] = {{20, 32, true}, {100, 100, true}, {300, 100, false}, {0, 32, true},
-                        {255, 255, true}, {256, 255, false}, {-1, 255, false}, {32, 32, true}};
+  const Case cases[] = {{20, 32}, {100, 100}, {300, 0}, {0, 32}, {255, 255}, {256, 0}, {-1, 0}, {32, 32}};
   for (const auto& c : cases) {
     SCOPED_TRACE("tempo " + std::to_string(c.value));
-    restarts.clear();
+    tempos.clear();
     devices.SendChannelEvent(0, 15, c.value, -1, when);
-    EXPECT_EQ(int(song.BPM), c.bpm);
-    EXPECT_EQ(restarts.size(), c.restart ? 1u : 0u);
-    if (c.restart && !restarts.empty()) {
-      EXPECT_EQ(restarts[0], when);
+    EXPECT_EQ(int(song.BPM), 99);
+    ASSERT_EQ(tempos.size(), c.bpm ? 1u : 0u);
+    if (c.bpm) {
+      EXPECT_EQ(tempos[0].first, c.bpm);
+      EXPECT_EQ(tempos[0].second, when);
     }
   }
   EXPECT_EQ(Sent(), Messages{});

@@ -219,7 +219,7 @@ TEST_F(PlaybackRowsTest, Automation_EachTrackTypeSentOnItsChannel) {
   EXPECT_EQ(Sent(1), kNothing);
 }
 
-TEST_F(PlaybackRowsTest, TempoTrack_SetsBpmRestartsAndPreparesInSameRow) {
+TEST_F(PlaybackRowsTest, TempoTrack_SetsPlayingTempoRestartsAndPreparesInSameRow) {
   song.Reset(2, 8, true);
   ASSERT_TRUE(song.AddTrack(1, ttTempo, -1, -1));
   song.StoreCell(0, 0, 0, 60);
@@ -228,7 +228,8 @@ TEST_F(PlaybackRowsTest, TempoTrack_SetsBpmRestartsAndPreparesInSameRow) {
   Play();
   const Messages preparation = Preparation();
   PlayRows(1);
-  EXPECT_EQ(int(song.BPM), 32);
+  EXPECT_EQ(engine.PlayingTempo(), 32);
+  EXPECT_EQ(int(song.BPM), 120);  // the song's own tempo stays
   EXPECT_EQ(clock.Period(), RowPeriodFor(32, 4));
   EXPECT_EQ(Sent(0), Cat({"80 00 00", "90 3C 64"}, preparation));
   for (const auto& e : rec().Events())
@@ -241,15 +242,28 @@ TEST_F(PlaybackRowsTest, TempoTrack_SetsBpmRestartsAndPreparesInSameRow) {
   EXPECT_EQ(clock.Now() - before, 2 * RowPeriodFor(32, 4));
   EXPECT_EQ(Sent(1), kNothing);
   EXPECT_EQ(Sent(2), kNothing);
-  EXPECT_EQ(int(song.BPM), 32);
+  EXPECT_EQ(engine.PlayingTempo(), 32);
 
   PlayRows(2);
   EXPECT_EQ(Sent(3), preparation);
   EXPECT_EQ(Sent(4), preparation);
-  EXPECT_EQ(int(song.BPM), 254);
+  EXPECT_EQ(engine.PlayingTempo(), 254);
   before = clock.Now();
   PlayRows(1);
   EXPECT_EQ(clock.Now() - before, RowPeriodFor(254, 4));
+
+  // A save while the cells' tempo plays stores the song's; pause and resume keep the cells' tempo;
+  // Stop goes back to the song's.
+  TVNSong saved;
+  ASSERT_TRUE(saved.LoadFromBytes(song.EncodeFile(), "tempo.vnl"));
+  EXPECT_EQ(int(saved.BPM), 120);
+  engine.PlayPause();
+  engine.PlayPause();
+  EXPECT_EQ(engine.PlayingTempo(), 254);
+  EXPECT_EQ(clock.Period(), RowPeriodFor(254, 4));
+  engine.Stop();
+  EXPECT_EQ(engine.PlayingTempo(), 120);
+  EXPECT_EQ(int(song.BPM), 120);
 }
 
 TEST_F(PlaybackRowsTest, TempoRestart_PreparationResetsControllersToPresets) {
@@ -265,7 +279,7 @@ TEST_F(PlaybackRowsTest, TempoRestart_PreparationResetsControllersToPresets) {
   ASSERT_GE(row.size(), 2u);
   EXPECT_EQ(row[0], "B0 0A 63");
   EXPECT_EQ(row[1], "B0 0A 14");
-  EXPECT_EQ(int(song.BPM), 140);
+  EXPECT_EQ(engine.PlayingTempo(), 140);
 }
 
 TEST_F(PlaybackRowsTest, Metronome_BarAndBeatClicksEvenWhenMuted) {

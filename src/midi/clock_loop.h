@@ -1,0 +1,54 @@
+// The delay-locked loop that follows an external MIDI clock: from the arrival times of its clocks
+// it estimates where the master's clocks fall (phase) and how far apart (period), so rows can be
+// placed on the predicted time of their clock instead of the moment a message happened to arrive.
+//
+// A second-order loop: each arrival t is compared with its prediction p (e = t - p); the filtered
+// time of that clock is p + b·e, the period moves by c·e, and the next prediction is one period on,
+// with b = √2·ω and c = ω² for a loop bandwidth of ω per clock (ω = 2π·B·T for B in hertz).
+// The bandwidth is chosen from the measured jitter of the incoming clock: a clean clock (a sample-
+// accurate master) is followed tightly, which keeps ramps in step; a jittery one (USB, a busy master)
+// is filtered hard. A bias in the errors (the master changed its tempo) raises the bandwidth for a
+// beat. Times are nanoseconds on MidiClock. Not thread-safe: ClockFollower guards it.
+#pragma once
+
+#include <cstdint>
+
+namespace varnel {
+
+class ClockLoop {
+ public:
+  // Forgets everything: the next arrival starts a new lock.
+  void Reset();
+  // The next clock arrived at `ns`.
+  void Arrive(int64_t ns);
+
+  // At least two clocks have arrived: a period is known.
+  bool Locked() const { return count_ >= 2; }
+  // Arrivals since the lock began (a Reset, or a clock far off its prediction).
+  int64_t Count() const { return count_; }
+  // The filtered time of the last clock that arrived (its raw arrival until locked).
+  double LastTime() const { return last_; }
+  // The estimated distance of two clocks, in nanoseconds (0 until locked).
+  double Period() const { return period_; }
+  // Predicted time of the clock `clocks` after the last one (fractions lie between clocks).
+  double TimeAfterLast(double clocks) const { return last_ + clocks * period_; }
+  // The raw arrival time of the last clock.
+  int64_t LastArrival() const { return lastArrival_; }
+
+  // The measured jitter (mean size of the arrivals' second differences, ns) and the bandwidth the
+  // last arrival used (per clock): for tests and the benchmark.
+  double Jitter() const { return jitter_; }
+  double Bandwidth() const { return omega_; }
+
+ private:
+  int64_t count_ = 0;
+  double last_ = 0, period_ = 0;
+  int64_t lastArrival_ = 0, beforeLast_ = 0;
+  double jitter_ = -1;  // not measured yet
+  double bias_ = 0;     // the errors, averaged over about half a beat
+  int outliers_ = 0;    // successive errors far beyond the jitter
+  int boost_ = 0;       // clocks left at a raised bandwidth
+  double omega_ = 0;
+};
+
+}  // namespace varnel
