@@ -96,7 +96,7 @@ int64_t ClockFollower::Clocks() const {
   return clocks_;
 }
 
-bool ClockFollower::Place(double clock, std::chrono::nanoseconds lead, ClockPlace& place) const {
+bool ClockFollower::Place(double clock, std::chrono::nanoseconds lead, MidiTime now, ClockPlace& place) const {
   std::scoped_lock lock(mutex_);
   if (loop_.Count() == 0) return false;
   const int64_t last = clocks_ - 1;
@@ -115,6 +115,9 @@ bool ClockFollower::Place(double clock, std::chrono::nanoseconds lead, ClockPlac
   const double period = loop_.Period();
   const double reach = 1 + std::ceil((double(lead.count()) + PredictionSlackNs) / period);
   if (clock > double(last) + reach) return false;
+  // The next clock overdue by more than the input's delivery could explain: the master has paused.
+  if (clock > double(last) && double(ToNs(now)) > loop_.TimeAfterLast(1) + period / 2 + double(lead.count()))
+    return false;
   place.timeNs = int64_t(std::llround(loop_.TimeAfterLast(clock - double(last))));
   place.periodNs = period;
   return true;

@@ -57,10 +57,11 @@ class ClockFollower {
   bool TakeCommand(FollowCommand& command);
   // Clocks that have come so far.
   int64_t Clocks() const;
-  // Where clock number `clock` falls (fractions lie between clocks). False while that cannot be
-  // told yet: no lock, or further beyond the last clock than a prediction may reach for an engine
-  // that works `lead` ahead of its rows (raw: until the clock itself has come).
-  bool Place(double clock, std::chrono::nanoseconds lead, ClockPlace& place) const;
+  // Where clock number `clock` falls (fractions lie between clocks), asked at `now`. False while
+  // that cannot be told yet: no lock, further beyond the last clock than a prediction may reach for
+  // an engine that works `lead` ahead of its rows, or the next clock is overdue (the master paused
+  // its clock); raw: until the clock itself has come.
+  bool Place(double clock, std::chrono::nanoseconds lead, MidiTime now, ClockPlace& place) const;
   // The time by which the next clock must come before following stops: two beats after the later of
   // the last clock and `since`. MidiTime::max() while no tempo is known.
   MidiTime Deadline(MidiTime since) const;

@@ -30,7 +30,7 @@ PlaybackEngine::~PlaybackEngine() {
 }
 
 double PlaybackEngine::PlayingTempo() const {
-  if (following_) return follower_.Tempo(MidiClock::now());
+  if (following_) return follower_.Tempo(clock_.Now());
   const int bpm = playingBpm_;
   return bpm > 0 ? bpm : int(song_.BPM);
 }

@@ -139,13 +139,13 @@ MidiTime PlaybackEngine::FollowStep(MidiTime now) {
     runningSince_ = now;
     for (int skipped = 0; skipped < ClocksPerBeat; ++skipped) {
       ClockPlace place;
-      if (!follower_.Place(nextRow_.Clocks(), lead, place) || FromNs(place.timeNs) - lead >= now) break;
+      if (!follower_.Place(nextRow_.Clocks(), lead, now, place) || FromNs(place.timeNs) - lead >= now) break;
       nextRow_.Add(1, 0, nextRow_.spd);
     }
   }
   for (;;) {
     ClockPlace place;
-    if (!follower_.Place(nextRow_.Clocks(), lead, place)) {
+    if (!follower_.Place(nextRow_.Clocks(), lead, now, place)) {
       const MidiTime deadline = follower_.Deadline(runningSince_);
       if (now < deadline) return deadline;
       // Two beats without a clock: the master has gone; stop following it and say so.
