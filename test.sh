@@ -28,6 +28,7 @@ case "$mode" in
     ./build/bench/midi_import_bench
     ./build/bench/render_bench
     ./build/bench/midi_timing_bench
+    if [ -x ./build/bench/clock_follow_bench ]; then ./build/bench/clock_follow_bench; fi
     if [ -x ./build/bench/grid_paint_bench ]; then
       QT_QPA_PLATFORM=offscreen ./build/bench/grid_paint_bench
       QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1920x1080x24" ./build/bench/ui_clock_bench
