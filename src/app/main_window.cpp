@@ -63,7 +63,10 @@ TMainForm::TMainForm(MidiBackend& backend, RowClock& clock, UserDialogs* dialogs
   // The row clock and the input device only post; everything else happens here on the UI thread.
   player_->SetRowPlayedHandler([this] { playPoster_.Notify(); });
   midiIn_.SetNotify([this] { midiPoster_.Notify(); });
-  devices_->SetInputHandler([this](const ShortMessage& message) { midiIn_.Push(message); });
+  // MIDI clock and its transport go to the clock follower (when it follows), the rest to the editor.
+  devices_->SetTimedInputHandler([this](const ShortMessage& message, MidiTime when) {
+    if (!player_->Follower().Receive(message, when)) midiIn_.Push(message);
+  });
   qApp->installEventFilter(this);
 
   if (const QScreen* screen = QApplication::primaryScreen()) setGeometry(screen->availableGeometry());
@@ -73,7 +76,7 @@ TMainForm::~TMainForm() {
   qApp->removeEventFilter(this);
   player_->StopPlayTimer();
   player_->SetRowPlayedHandler(nullptr);
-  devices_->SetInputHandler(nullptr);
+  devices_->SetTimedInputHandler(nullptr);
   devices_->CloseMidiIn();
   // The frame works on the song and the devices: it goes before they do.
   delete frame_;

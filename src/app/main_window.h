@@ -29,6 +29,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
+class QTimer;
 
 namespace varnel {
 
@@ -200,6 +201,10 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void HandlePlayPosition();
   void HandleMidiInput();
   void ShowPlayButtons(bool playing);
+  // main_window_play.cpp: following an external MIDI clock, and the tempo shown while playing.
+  void ApplyClockSource();  // the options' "Clock"
+  void ShowSyncState();     // "EXT 120.0 BPM" or "EXT: no clock", and the transport the master moved
+  void ShowPlayingTempo();  // the "BPM" box: the playing tempo while playing, else the song's
   void ShowLength();
   void ScheduleKeepOnScreen();
   bool CloseRequested();
@@ -395,6 +400,9 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   int lastShownOrder_ = -1;
   bool counterOnBeat_ = true;
   int playUpdates_ = 0;
+  QLabel* syncPanel_ = nullptr;  // shown while following an external clock
+  QTimer* syncPoll_ = nullptr;
+  bool shownPlaying_ = false;
 };
 
 }  // namespace varnel

@@ -29,11 +29,8 @@ void TMainForm::ConnectProperties() {
 
 // Each of these is a step; stepping or typing one value on is the same step.
 void TMainForm::BpmChanged(int value) {
-  {
-    EditStep step(*document_, "BPM", StepScope::Values(), "BPM", true);
-    song_->BPM = uint8_t(value);
-  }
-  player_->RestartPlayTimer();
+  EditStep step(*document_, "BPM", StepScope::Values(), "BPM", true);
+  player_->SetTempo(value);  // the song's tempo; playback takes it up at once, over a tempo cell's
 }
 
 void TMainForm::SpdChanged(int value) {

@@ -79,6 +79,7 @@ void TMainForm::ApplyOptions() {
   for (const auto& [name, output] : outputs) devices_->SetOutputOptions(name, output);
   ApplyDeviceOptions();
   ApplyPianoOptions();
+  ApplyClockSource();
   song_->SetDefaultPatternLength(options_->DefaultPatternLength());
   // The piano window and the track toggle sizes follow once they exist.
   UpdateFormMenu();
@@ -119,6 +120,8 @@ void TMainForm::GetSettings() {
   options_->SetMidiIn(s.Read(S::InIgnoreVol, false), s.Read(S::InUseMinVol, false));
   if (const auto velocity = s.Read(S::InMinVolValue))
     options_->MinimumVelocity->ShowValue(std::clamp(*velocity, 0, 127));
+  SetIndex(options_->ClockSource, s.Read(S::ClockSource));
+  ApplyClockSource();
   SetCheck(Action(QStringLiteral("FollowNote")), s.Read(S::FollowNote));
   SetCheck(Action(QStringLiteral("FollowSong")), s.Read(S::FollowSong));
   SetCheck(Action(QStringLiteral("AutoShowPiano")), s.Read(S::AutoShowPiano));
@@ -212,6 +215,7 @@ void TMainForm::SaveSettings() {
   s.Write(S::InIgnoreVol, options_->IgnoreVelocities->isChecked());
   s.Write(S::InUseMinVol, options_->UseMinimumVelocity->isChecked());
   s.Write(S::InMinVolValue, options_->MinimumVelocity->Value());
+  s.Write(S::ClockSource, options_->ClockSource->currentIndex());
   std::vector<Settings::OutputDevice> outputs;
   for (const auto& [name, output] : options_->OutputDevices())
     outputs.push_back({QString::fromStdString(name), output.midiClock, output.latencyOffsetMs});

@@ -141,6 +141,13 @@ QWidget* TOptionsForm::BuildMidiIn() {
   for (QWidget* control :
        std::initializer_list<QWidget*>{UseAsIs, IgnoreVelocities, UseMinimumVelocity, MinimumVelocity})
     layout->addWidget(control);
+  ClockSource = List(page, {"Internal", "External (MIDI clock on the input device)"}, false);
+  ClockSource->setObjectName(QStringLiteral("ClockSource"));
+  ClockSource->setToolTip(QStringLiteral("External: follow the tempo, Start, Continue, Stop and Song Position "
+                                         "Pointer of the MIDI clock that arrives on the MIDI In device"));
+  auto* clock = new QFormLayout;
+  clock->addRow(QStringLiteral("Clock"), ClockSource);
+  layout->addLayout(clock);
   layout->addStretch();
   return page;
 }
@@ -297,7 +304,7 @@ void TOptionsForm::reject() {
 std::vector<QVariant> TOptionsForm::Snapshot() const {
   std::vector<QVariant> states;
   for (QComboBox* list : {RowNumbers, SpaceKeyAction, Centering, MainMenu, TrackToggleSize, DefaultPatternsLength,
-                          StartRow, PatternsLength, SpdValue, ImportMethod})
+                          StartRow, PatternsLength, SpdValue, ImportMethod, ClockSource})
     states.emplace_back(list->isEditable() ? QVariant(list->currentText()) : QVariant(list->currentIndex()));
   for (QAbstractButton* box :
        std::initializer_list<QAbstractButton*>{ShowHints, DockedPiano, UseAsIs, IgnoreVelocities, UseMinimumVelocity})
@@ -309,7 +316,7 @@ std::vector<QVariant> TOptionsForm::Snapshot() const {
 void TOptionsForm::Restore(const std::vector<QVariant>& states) {
   size_t i = 0;
   for (QComboBox* list : {RowNumbers, SpaceKeyAction, Centering, MainMenu, TrackToggleSize, DefaultPatternsLength,
-                          StartRow, PatternsLength, SpdValue, ImportMethod}) {
+                          StartRow, PatternsLength, SpdValue, ImportMethod, ClockSource}) {
     if (list->isEditable())
       list->setCurrentText(states[i++].toString());
     else

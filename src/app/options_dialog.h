@@ -62,6 +62,7 @@ class TOptionsForm : public QDialog {
   QRadioButton* IgnoreVelocities;
   QRadioButton* UseMinimumVelocity;
   NumberField* MinimumVelocity;  // "Value" 0..127
+  QComboBox* ClockSource;        // "Clock": 0 "Internal", 1 "External (MIDI clock on the input device)"
   // "MIDI Out": the devices of MIDI channels 17-32 and 33-48 ("None", or an output device).
   QComboBox* OutDevice2;
   QComboBox* OutDevice3;

@@ -48,6 +48,7 @@ class Settings {
   static constexpr Flag InIgnoreVol{OptionsGroup, "InIgnoreVol"};
   static constexpr Flag InUseMinVol{OptionsGroup, "InUseMinVol"};
   static constexpr Integer InMinVolValue{OptionsGroup, "InMinVolValue"};
+  static constexpr Integer ClockSource{OptionsGroup, "ClockSource"};  // 0 internal, 1 external MIDI clock
   // Menu check marks.
   static constexpr Flag FollowNote{OptionsGroup, "FollowNote"};
   static constexpr Flag FollowSong{OptionsGroup, "FollowSong"};

@@ -43,18 +43,33 @@ bool FindOutput(const std::string& wanted, const std::vector<std::string>& names
   return false;
 }
 
+// The input for --follow-clock: a number as `devices` lists it, or a name.
+bool FindInput(const std::string& wanted, const std::vector<std::string>& names, int& id) {
+  char* end = nullptr;
+  const long number = std::strtol(wanted.c_str(), &end, 10);
+  if (end && *end == '\0' && !wanted.empty()) {
+    id = int(number);
+    return number >= 0 && number < long(names.size());
+  }
+  const auto it = std::find(names.begin(), names.end(), wanted);
+  id = int(it - names.begin());
+  return it != names.end();
+}
+
 // Remembers the last status text, so a failed open can be told on standard error.
 class PlayReporter final : public Reporter {
  public:
   PlayReporter(std::ostream& err, bool verbose) : console_(err, verbose) {}
   void Status(const std::string& text, int panel) override {
     last = text;
+    if (text.starts_with("Could not open")) failure = text;
     console_.Status(text, panel);
   }
   void Message(const std::string& text) override { console_.Message(text); }
   bool Question(const std::string& text) override { return console_.Question(text); }
   ConsoleReporter& Console() { return console_; }
   std::string last;
+  std::string failure;
 
  private:
   ConsoleReporter console_;
@@ -77,7 +92,7 @@ int RunDevices(CommandContext& context) {
 
 int RunPlay(CommandContext& context) {
   const Arguments args = SplitArguments(context.args, {"--pattern"},
-                                        {"--device", "--device2", "--device3", "--loops", "--soundfont"});
+                                        {"--device", "--device2", "--device3", "--loops", "--soundfont", "--follow-clock"});
   if (args.positional.size() != 1) throw UsageError("play needs one song file");
   const int loops = args.Number("--loops", 1, 1, 1'000'000);
 
@@ -121,17 +136,38 @@ int RunPlay(CommandContext& context) {
   ThreadRowClock clock;
   PlaybackEngine engine(song, devices, clock);
   engine.SetPassLimit(loops);
+  // --follow-clock: the input's MIDI clock sets tempo and transport; playback waits for its next clock.
+  const bool follow = !args.Value("--follow-clock").empty();
+  if (follow) {
+    int in = -1;
+    const auto inputs = devices.GetMidiInDevices();
+    if (!FindInput(args.Value("--follow-clock"), inputs, in)) {
+      context.err << "No such MIDI input: " << args.Value("--follow-clock") << " (see varnel-cli devices)\n";
+      return ExitFailure;
+    }
+    devices.SetTimedInputHandler([&engine](const ShortMessage& m, MidiTime when) { engine.Follower().Receive(m, when); });
+    devices.SelectInDevice(in, inputs[size_t(in)]);
+    if (!reporter.failure.empty()) {
+      context.err << inputs[size_t(in)] << ": " << reporter.failure << '\n';
+      devices.SelectInDevice(-1, "None");
+      return ExitFailure;
+    }
+    engine.SetFollowing(true);
+  }
   interrupted = false;
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   engine.Rewind();
-  if (!engine.StartPlayTimer()) {
+  if (follow) {
+    engine.PlayPause();
+  } else if (!engine.StartPlayTimer()) {
     context.err << reporter.last << '\n';
     return ExitFailure;
   }
   const bool terminal = isatty(STDERR_FILENO) != 0;
   int shown = -1;
   auto polled = std::chrono::steady_clock::now();
+  std::string shownSync;
   while (!interrupted && !engine.Finished()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     // The devices' states: at once when a device told, else once a second.
@@ -140,15 +176,27 @@ int RunPlay(CommandContext& context) {
       session.Poll();
     }
     const int position = song.LastPlayedOrder * 256 + song.LastPlayedRow;
-    if (terminal && position != shown) {
+    std::string sync;
+    if (follow) {
+      const double tempo = engine.Follower().Tempo(MidiClock::now());
+      char text[32];
+      std::snprintf(text, sizeof text, "EXT %.1f BPM", tempo);
+      sync = tempo > 0 ? text : "EXT: no clock";
+    }
+    if (terminal && (position != shown || sync != shownSync)) {
       shown = position;
-      std::fprintf(stderr, "\rPlay: %02d %02d  ", int(song.LastPlayedOrder), int(song.LastPlayedRow));
+      shownSync = sync;
+      std::fprintf(stderr, "\rPlay: %02d %02d  %s  ", int(song.LastPlayedOrder), int(song.LastPlayedRow), sync.c_str());
       std::fflush(stderr);
+    } else if (!terminal && (sync == "EXT: no clock") != (shownSync == "EXT: no clock")) {
+      shownSync = sync;  // a log gets a line when the clock comes or goes
+      std::fprintf(stderr, "%s\n", sync.c_str());
     }
   }
   // The last row sounds for its whole period before the notes are cut.
   if (!interrupted) std::this_thread::sleep_for(RowPeriodFor(song.BPM, song.SPD));
   engine.Stop();
+  if (follow) devices.SelectInDevice(-1, "None");  // the input calls into the engine: it goes first
   session.SetWake(nullptr);
   session.SetListener(nullptr);
   if (terminal) std::fprintf(stderr, "\n");

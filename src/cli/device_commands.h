@@ -8,7 +8,7 @@ namespace varnel::cli {
 int RunDevices(CommandContext& context);
 
 // varnel-cli play SONG.vnl [--device N|NAME] [--device2 N|NAME] [--device3 N|NAME] [--pattern] [--loops N]
-//   [--soundfont FILE]: --device2 and --device3 take MIDI channels 17-32 and 33-48.
+//   [--soundfont FILE] [--follow-clock IN]: --device2 and --device3 take MIDI channels 17-32 and 33-48.
 int RunPlay(CommandContext& context);
 
 }  // namespace varnel::cli

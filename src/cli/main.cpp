@@ -35,10 +35,12 @@ constexpr Command Commands[] = {
      "preparation), then the bytes in hex",
      RunEvents},
     {"devices", "", "list the MIDI output and input devices, numbered as the device menus number them", RunDevices},
-    {"play", "SONG.vnl [--device N|NAME] [--device2 N|NAME] [--device3 N|NAME] [--pattern] [--loops N] [--soundfont FILE]",
+    {"play", "SONG.vnl [--device N|NAME] [--device2 N|NAME] [--device3 N|NAME] [--pattern] [--loops N] [--soundfont FILE] [--follow-clock IN]",
      "play the song through a MIDI output (default: the embedded synth) once, or N times; MIDI channels "
      "17-32 and 33-48 go to --device2 and --device3 (on their channels 1-16), else to the embedded synth when "
-     "it is the output; --pattern plays the current pattern; Ctrl+C stops with all notes off",
+     "it is the output; --pattern plays the current pattern; --follow-clock follows the MIDI clock of input IN "
+     "(a number or name as `devices` lists it): its tempo, Start, Continue, Stop and Song Position Pointer, "
+     "waiting for its next clock; Ctrl+C stops with all notes off",
      RunPlay},
     {"export-midi", "SONG.vnl OUT.mid [--pattern N]",
      "write the song (or pattern N, played once) as a Standard MIDI File", RunExportMidi},
