@@ -2,6 +2,7 @@
 // the coalesced play-position event, the window-level keys, the properties bar rules, closing, how
 // small the window can be with every panel shown, and the keyboard reaching menus and fields.
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -52,6 +54,8 @@ class MainWindowTest : public QObject {
   void playCounter_orderAndRow_decimalOrHex();
   void play_throughActions_soundsRowsAndStopRewinds();
   void play_pauseTwice_keepsPosition();
+  void play_tempoCell_boxShowsPlayingTempoAndStopRestoresTheSongs();
+  void externalClock_inputStartsAndStopsPlaybackAndShowsEXT();
   void playEvent_manyRows_coalescedIntoOneEvent();
   void playEvent_updatesDisabled_counterStays();
   void playEvent_realClockFastTempo_fewerEventsThanRows();
@@ -207,6 +211,60 @@ void MainWindowTest::play_pauseTwice_keepsPosition() {
   rig.Trigger("PlayPause");
   rig.clock.Advance();
   QCOMPARE(int(rig.Song().LastPlayedRow), 5);
+}
+
+void MainWindowTest::play_tempoCell_boxShowsPlayingTempoAndStopRestoresTheSongs() {
+  WindowRig rig;
+  QVERIFY(rig.Song().AddTrack(0, ttTempo, -1, -1));
+  rig.Song().SetCellData(1, 1, 140);
+  rig.Song().Modified = false;
+  rig.Trigger("PlayPause");
+  rig.clock.Advance();
+  rig.clock.Advance();
+  rig.Pump();
+  QCOMPARE(rig.Props().Bpm->Value(), 140);
+  QCOMPARE(int(rig.Song().BPM), 120);
+  rig.Trigger("Stop");
+  QCOMPARE(rig.Props().Bpm->Value(), 120);
+  QCOMPARE(int(rig.Song().BPM), 120);
+  QVERIFY(!rig.Song().Modified);
+}
+
+void MainWindowTest::externalClock_inputStartsAndStopsPlaybackAndShowsEXT() {
+  WindowRig rig;
+  const auto chooseClock = [&](int index) {
+    QTimer::singleShot(0, rig.window.get(), [&rig, index] {
+      rig.window->OptionsForm()->ClockSource->setCurrentIndex(index);
+      rig.window->OptionsForm()->accept();
+    });
+    rig.Trigger("Options");
+  };
+  rig.window->Commands().InDevices->actions().at(1)->trigger();  // "Recorder In"
+  chooseClock(1);
+  QVERIFY(rig.window->Player().Following());
+  auto* sync = rig.window->findChild<QLabel*>("SyncPanel");
+  QVERIFY(sync && sync->isVisible());
+  QCOMPARE(sync->text(), QStringLiteral("EXT: no clock"));
+
+  // The master's clock at 40 BPM up to now, then Start: the window shows the tempo and playing.
+  ClockFollower& follower = rig.window->Player().Follower();
+  const MidiTime now = MidiClock::now();
+  for (int k = 8; k > 0; --k) follower.Receive(MakeShortMessage(0xF8, 0, 0), now - std::chrono::microseconds(62500) * k);
+  rig.window->ChangeStatus(QString(), 0);
+  rig.backend.Receive(MakeShortMessage(0xFA, 0, 0));
+  rig.clock.AdvanceTo(rig.clock.Now());
+  QTRY_COMPARE(sync->text(), QStringLiteral("EXT 40.0 BPM"));
+  QVERIFY(rig.window->Player().Playing());
+  QCOMPARE(rig.Props().Bpm->Value(), 40);
+  QCOMPARE(rig.window->StatusText(0), QString());  // clock messages do not reach the editor
+  rig.backend.Receive(MakeShortMessage(0xFC, 0, 0));
+  rig.clock.AdvanceTo(rig.clock.Now());
+  QTRY_VERIFY(!rig.window->Player().Playing());
+  QCOMPARE(int(rig.Song().BPM), 120);
+
+  chooseClock(0);
+  QVERIFY(!rig.window->Player().Following());
+  QVERIFY(!sync->isVisible());
 }
 
 void MainWindowTest::playEvent_manyRows_coalescedIntoOneEvent() {

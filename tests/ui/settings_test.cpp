@@ -155,7 +155,7 @@ void SettingsTest::close_writesEveryValueName() {
 
   // The piano window's position and undocked bounds have no value before that window exists.
   QCOMPARE(stored.Names("Options"),
-           Sorted({"Device", "Device2", "Device3", "InDevice", "InIgnoreVol", "InUseMinVol", "InMinVolValue", "FollowNote", "FollowSong",
+           Sorted({"Device", "Device2", "Device3", "InDevice", "InIgnoreVol", "InUseMinVol", "InMinVolValue", "ClockSource", "FollowNote", "FollowSong",
                    "AutoShowPiano", "EditEnabled", "DisableWarnings", "TransposeSimple", "UseHex", "ShowHints",
                    "SpaceKeyAction", "CenteringEditor", "DockedPiano", "PianoSize", "TrackToogleSize",
                    "DefaultPatternsLength", "MainMenu", "MetronomeEnabled", "PianoVisible", "AddSpecialVisible",
@@ -163,7 +163,7 @@ void SettingsTest::close_writesEveryValueName() {
                    "Key2", "SoundFont", "AudioDriver", "SampleRate", "SynthGain"}));
   const std::pair<const char*, const char*> defaults[] = {
       {"Device", "MIDI Mapper"}, {"InDevice", "None"}, {"InIgnoreVol", "0"}, {"InUseMinVol", "0"},
-      {"InMinVolValue", "30"}, {"FollowNote", "0"}, {"FollowSong", "0"}, {"AutoShowPiano", "0"},
+      {"InMinVolValue", "30"}, {"ClockSource", "0"}, {"FollowNote", "0"}, {"FollowSong", "0"}, {"AutoShowPiano", "0"},
       {"EditEnabled", "1"}, {"DisableWarnings", "0"}, {"TransposeSimple", "0"}, {"UseHex", "0"},
       {"ShowHints", "0"}, {"SpaceKeyAction", "0"}, {"CenteringEditor", "0"}, {"DockedPiano", "1"},
       {"TrackToogleSize", "0"}, {"DefaultPatternsLength", "64"}, {"MainMenu", "0"}, {"MetronomeEnabled", "0"},
@@ -199,6 +199,7 @@ void SettingsTest::closeThenStart_restoresEveryOption() {
       o.DockedPiano->setChecked(false);
       o.UseMinimumVelocity->setChecked(true);
       o.MinimumVelocity->SetValue(70);
+      o.ClockSource->setCurrentIndex(1);
       o.accept();
     });
     s.window->Properties()->KeyTone->setCurrentIndex(9);
@@ -235,6 +236,8 @@ void SettingsTest::closeThenStart_restoresEveryOption() {
   QVERIFY(!o.DockedPiano->isChecked());
   QVERIFY(o.UseMinimumVelocity->isChecked());
   QCOMPARE(o.MinimumVelocity->Value(), 70);
+  QCOMPARE(o.ClockSource->currentIndex(), 1);
+  QVERIFY(s.window->Player().Following());  // the external clock is followed from the start
   QCOMPARE(s.Editor().rowNumberFormat, 1);
   QCOMPARE(s.Editor().spaceKeyAction, 1);
   QCOMPARE(s.Editor().centring, 2);
