@@ -115,6 +115,18 @@ int RunPlay(CommandContext& context) {
       return ExitFailure;
     }
   }
+  // --follow-clock: the input's MIDI clock sets tempo and transport; playback waits for its Start.
+  int in = -1;
+  std::string inName;
+  const bool follow = !args.Value("--follow-clock").empty();
+  if (follow) {
+    const auto inputs = devices.GetMidiInDevices();
+    if (!FindInput(args.Value("--follow-clock"), inputs, in)) {
+      context.err << "No such MIDI input: " << args.Value("--follow-clock") << " (see varnel-cli devices)\n";
+      return ExitFailure;
+    }
+    inName = inputs[size_t(in)];
+  }
   for (int block = 0; block < OutputBlocks; ++block) {
     const std::string& name = chosen[block];
     if (name.empty()) continue;
@@ -136,20 +148,14 @@ int RunPlay(CommandContext& context) {
   ThreadRowClock clock;
   PlaybackEngine engine(song, devices, clock);
   engine.SetPassLimit(loops);
-  // --follow-clock: the input's MIDI clock sets tempo and transport; playback waits for its next clock.
-  const bool follow = !args.Value("--follow-clock").empty();
   if (follow) {
-    int in = -1;
-    const auto inputs = devices.GetMidiInDevices();
-    if (!FindInput(args.Value("--follow-clock"), inputs, in)) {
-      context.err << "No such MIDI input: " << args.Value("--follow-clock") << " (see varnel-cli devices)\n";
-      return ExitFailure;
-    }
     devices.SetTimedInputHandler([&engine](const ShortMessage& m, MidiTime when) { engine.Follower().Receive(m, when); });
-    devices.SelectInDevice(in, inputs[size_t(in)]);
+    devices.SelectInDevice(in, inName);
     if (!reporter.failure.empty()) {
-      context.err << inputs[size_t(in)] << ": " << reporter.failure << '\n';
+      context.err << inName << ": " << reporter.failure << '\n';
       devices.SelectInDevice(-1, "None");
+      session.SetWake(nullptr);
+      session.SetListener(nullptr);
       return ExitFailure;
     }
     engine.SetFollowing(true);
@@ -158,9 +164,7 @@ int RunPlay(CommandContext& context) {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   engine.Rewind();
-  if (follow) {
-    engine.PlayPause();
-  } else if (!engine.StartPlayTimer()) {
+  if (!follow && !engine.StartPlayTimer()) {
     context.err << reporter.last << '\n';
     return ExitFailure;
   }

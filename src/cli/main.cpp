@@ -39,8 +39,8 @@ constexpr Command Commands[] = {
      "play the song through a MIDI output (default: the embedded synth) once, or N times; MIDI channels "
      "17-32 and 33-48 go to --device2 and --device3 (on their channels 1-16), else to the embedded synth when "
      "it is the output; --pattern plays the current pattern; --follow-clock follows the MIDI clock of input IN "
-     "(a number or name as `devices` lists it): its tempo, Start, Continue, Stop and Song Position Pointer, "
-     "waiting for its next clock; Ctrl+C stops with all notes off",
+     "(a number or name as `devices` lists it): playback waits for its Start or Continue and follows its tempo, "
+     "Stop and Song Position Pointer; Ctrl+C stops with all notes off",
      RunPlay},
     {"export-midi", "SONG.vnl OUT.mid [--pattern N]",
      "write the song (or pattern N, played once) as a Standard MIDI File", RunExportMidi},

@@ -125,14 +125,14 @@ bool ClockFollower::Place(double clock, std::chrono::nanoseconds lead, MidiTime 
 
 MidiTime ClockFollower::Deadline(MidiTime since) const {
   std::scoped_lock lock(mutex_);
-  if (!loop_.Locked()) return MidiTime::max();
+  if (loop_.Count() == 0 || loop_.Period() <= 0) return MidiTime::max();  // a lock anew keeps the period
   const int64_t from = std::max(loop_.LastArrival(), ToNs(since));
   return FromNs(from + int64_t(std::llround(loop_.Period() * ClocksPerBeat * GapBeats)));
 }
 
 double ClockFollower::Tempo(MidiTime now) const {
   std::scoped_lock lock(mutex_);
-  if (!enabled_ || !loop_.Locked() || loop_.Period() <= 0) return 0;
+  if (!enabled_ || loop_.Count() == 0 || loop_.Period() <= 0) return 0;
   if (double(ToNs(now) - loop_.LastArrival()) > loop_.Period() * ClocksPerBeat * GapBeats) return 0;
   return 60e9 / (loop_.Period() * ClocksPerBeat);
 }

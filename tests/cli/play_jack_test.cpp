@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli_support.h"
 #include "song/song.h"
@@ -178,6 +179,69 @@ TEST(DevicesCommand, PortStartedAfterTheServer_IsListed) {
   const auto after = RunCli({"devices"});
   EXPECT_NE(after.out.find("VarnelLatePort:in"), std::string::npos) << after.out;
   late.closePort();
+}
+
+TEST(PlayOverJack, FollowClock_PlaysOnTheMastersClockFromItsStartAndEndsEveryNote) {
+  JackTestLock lock;
+  JackServer server;
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << why;
+  setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+
+  TVNSong song;
+  song.Reset(1, 8, true);
+  song.BPM = 200;  // the master's tempo wins
+  for (int r = 0; r < 8; r += 2) song.SetCellData(0, r, 60 + r);
+  const std::string path = TempPath("follow.vnl");
+  ASSERT_TRUE(song.SaveToFile(path));
+
+  Collector collector;
+  RtMidiIn receiver(RtMidi::UNIX_JACK, "VarnelPlayReceiver");
+  receiver.ignoreTypes(false, false, false);
+  receiver.setCallback(&Collector::Callback, &collector);
+  receiver.openVirtualPort("in");
+  RtMidiOut master(RtMidi::UNIX_JACK, "VarnelClockMaster");
+  master.openVirtualPort("out");
+
+  CliResult play;
+  std::thread player([&] {
+    play = RunCli({"play", path, "--pattern", "--loops", "1", "--device", "VarnelPlayReceiver:in", "--follow-clock",
+                   "VarnelClockMaster:out"});
+  });
+  // Opening the output prepares the channels, the player resets them, opening the input prepares them
+  // again: then the input listens.
+  const size_t ready = 16 * 13 + 16 * 2 + 16 * 13;
+  const bool listening = collector.WaitFor(ready).size() >= ready;
+  auto send = [&](unsigned char status) {
+    std::vector<unsigned char> message{status};
+    master.sendMessage(&message);
+  };
+  // Two beats of clock at 125 BPM (the player waits), Start, and clocks until it has played its
+  // pattern once.
+  for (int k = 0; k < 48 + 8 * 6 + 12; ++k) {
+    if (k == 48) send(0xFA);
+    send(0xF8);
+    std::this_thread::sleep_for(20ms);
+  }
+  player.join();
+  ASSERT_TRUE(listening) << play.err;
+  EXPECT_EQ(play.exit, 0) << play.err;
+  auto messages = collector.WaitFor(ready);
+  messages.erase(messages.begin(), messages.begin() + long(ready));
+  std::vector<std::string> starts;
+  std::set<std::string> sounding;
+  for (const auto& m : messages) {
+    if (m.starts_with("90 ")) starts.push_back(m), sounding.insert(m.substr(3, 2));
+    if (m.starts_with("80 ")) sounding.erase(m.substr(3, 2));
+  }
+  EXPECT_EQ(starts, (std::vector<std::string>{"90 3C 64", "90 3E 64", "90 40 64", "90 42 64"}));
+  EXPECT_TRUE(sounding.empty());
+  EXPECT_FALSE(messages.empty());
+  if (!messages.empty()) {
+    EXPECT_EQ(messages.back(), "BF 7B 00");  // the stop ends with all-notes-off
+  }
+  receiver.closePort();
+  master.closePort();
   unsetenv("JACK_DEFAULT_SERVER");
 }
 
@@ -190,6 +254,14 @@ TEST(PlayCommand, UnknownDevice_FailsWithAClearMessage) {
     EXPECT_EQ(result.exit, 1);
     EXPECT_NE(result.err.find("No such MIDI output: No Such Synth"), std::string::npos) << result.err;
   }
+}
+
+  const auto result = RunCli({"play", path, "--device", "No Such Synth"});
+  EXPECT_EQ(result.exit, 1);
+  EXPECT_NE(result.err.find("No such MIDI output: No Such Synth"), std::string::npos) << result.err;
+  const auto follow = RunCli({"play", path, "--follow-clock", "No Such Master"});
+  EXPECT_EQ(follow.exit, 1);
+  EXPECT_NE(follow.err.find("No such MIDI input: No Such Master"), std::string::npos) << follow.err;
 }
 
 }  // namespace
