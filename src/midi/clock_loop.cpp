@@ -21,6 +21,9 @@ constexpr int BoostClocks = 24;
 // Jitter and bias are averaged over this many clocks.
 constexpr double JitterClocks = 48;
 constexpr double BiasClocks = 12;
+// Clocks further apart or closer than any master sends: 10 to 1000 BPM.
+constexpr double MinimumPeriodNs = 60e9 / 1000 / 24;
+constexpr double MaximumPeriodNs = 60e9 / 10 / 24;
 
 }  // namespace
 
@@ -31,20 +34,34 @@ void ClockLoop::Arrive(int64_t ns) {
   beforeLast_ = lastArrival_;
   lastArrival_ = ns;
   ++count_;
+  // A lock begins with two intervals that agree: one odd interval (two clocks sent at once after a
+  // stall of the master) would otherwise set an absurd tempo.
   if (count_ == 1) {
     last_ = double(ns);
     return;
   }
+  const double interval = double(ns) - last_;
   if (count_ == 2) {
-    period_ = double(ns) - last_;
+    candidate_ = interval;
     last_ = double(ns);
-    if (period_ <= 0) count_ = 1;  // two clocks at once say nothing about the tempo
+    if (interval < MinimumPeriodNs || interval > MaximumPeriodNs) count_ = 1;
+    return;
+  }
+  if (count_ == 3) {
+    last_ = double(ns);
+    if (std::abs(interval - candidate_) > candidate_ / 2 || interval < MinimumPeriodNs || interval > MaximumPeriodNs) {
+      candidate_ = interval;  // try again from these two clocks
+      count_ = 2;
+      return;
+    }
+    period_ = interval;  // the later one: the first may begin at an odd clock
     return;
   }
   const double predicted = last_ + period_;
   double error = double(ns) - predicted;
   if (error > period_ / 2 || error < -period_ / 2) {
-    // Not the next clock: the master paused its clock or jumped far. Lock anew from here.
+    // Not the next clock: the master paused its clock or jumped far. Lock anew from here, showing
+    // the old tempo meanwhile.
     count_ = 1;
     last_ = double(ns);
     outliers_ = boost_ = 0;
@@ -73,7 +90,7 @@ void ClockLoop::Arrive(int64_t ns) {
     --boost_;
   }
   // While the lock is young, the loop starts wide and narrows as the clocks accumulate.
-  omega = std::max(omega, 2.0 / double(count_ + 1));
+  omega = std::max(omega, 2.0 / double(count_));
   omega_ = std::min(omega, 1.0);
 
   last_ = predicted + std::sqrt(2.0) * omega_ * error;

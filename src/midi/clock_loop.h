@@ -22,13 +22,14 @@ class ClockLoop {
   // The next clock arrived at `ns`.
   void Arrive(int64_t ns);
 
-  // At least two clocks have arrived: a period is known.
-  bool Locked() const { return count_ >= 2; }
+  // Locked: three clocks a steady distance apart have arrived (a lock anew shows the old period
+  // until then).
+  bool Locked() const { return count_ >= 3; }
   // Arrivals since the lock began (a Reset, or a clock far off its prediction).
   int64_t Count() const { return count_; }
   // The filtered time of the last clock that arrived (its raw arrival until locked).
   double LastTime() const { return last_; }
-  // The estimated distance of two clocks, in nanoseconds (0 until locked).
+  // The estimated distance of two clocks, in nanoseconds (0 until first locked).
   double Period() const { return period_; }
   // Predicted time of the clock `clocks` after the last one (fractions lie between clocks).
   double TimeAfterLast(double clocks) const { return last_ + clocks * period_; }
@@ -43,6 +44,7 @@ class ClockLoop {
  private:
   int64_t count_ = 0;
   double last_ = 0, period_ = 0;
+  double candidate_ = 0;  // the first interval of a lock being made
   int64_t lastArrival_ = 0, beforeLast_ = 0;
   double jitter_ = -1;  // not measured yet
   double bias_ = 0;     // the errors, averaged over about half a beat

@@ -88,6 +88,22 @@ TEST(ClockLoop, ClockPausedAndResumed_LocksAnewAtItsNewPhase) {
   EXPECT_NEAR(loop.TimeAfterLast(1), double(t), 1e3);
 }
 
+TEST(ClockLoop, TwoClocksAtOnceAfterAStall_NeverAnAbsurdTempo) {
+  ClockLoop loop;
+  int64_t t = Origin;
+  for (int k = 0; k < 48; ++k, t += 20'833'333) loop.Arrive(t);
+  // The master stalls for 15 ms and sends the late clock and the next one together.
+  loop.Arrive(t + 15'000'000);
+  loop.Arrive(t + 15'050'000);
+  t += 2 * 20'833'333;
+  for (int k = 0; k < 6; ++k, t += 20'833'333) {
+    EXPECT_NEAR(loop.Period(), 20'833'333, 20'833'333 / 4) << "clock " << k;
+    loop.Arrive(t);
+  }
+  EXPECT_TRUE(loop.Locked());
+  EXPECT_NEAR(loop.TimeAfterLast(1), double(t), 1e3);
+}
+
 // ---- The engine on a followed clock ----
 
 class FollowTest : public ::testing::Test, protected test::EngineRig {
