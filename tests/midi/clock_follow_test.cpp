@@ -255,12 +255,23 @@ TEST_F(FollowTest, SongPositionPointer_WhileStoppedInSongModeWithLoops_MovesTheP
   EXPECT_EQ(rows[1].note, 75);
   EXPECT_EQ(rows[2].clock, resumed + 12);
 
-  // With a pattern loop over rows 2..3, Start plays from the top of the song and loops there.
+  // With a pattern loop over rows 2..3 and an order loop over position 1, Start plays from the top
+  // of the song, then loops the rows at every position and the positions at the order loop.
   song.PatternLoopStart = 3;
   song.PatternLoopEnd = 4;
+  song.OrderLoopStart = 2;
+  song.OrderLoopEnd = 2;
   SendBetween(0xFA, 0.5);
-  Clocks(6 * 5 + 1);
-  EXPECT_EQ(Notes(), (std::vector<int>{0, 1, 2, 3, 32, 33}));  // order 1 plays pattern 1 (notes 70 +)
+  Clocks(6 * 7 + 1);
+  EXPECT_EQ(Notes(), (std::vector<int>{0, 1, 2, 3, 32, 33, 32, 33}));  // order 1 plays pattern 1 (notes 70 +)
+  // Stop mid-row and Continue: on where it stopped.
+  Clocks(3);
+  SendBetween(0xFC, 0.5);
+  Clocks(5);
+  EXPECT_TRUE(Notes().empty());
+  SendBetween(0xFB, 0.5);
+  Clocks(10);
+  EXPECT_EQ(Notes(), (std::vector<int>{32, 33}));
 }
 
 TEST_F(FollowTest, SongPositionPointer_BetweenRows_FirstRowAfterItOnItsClock) {
