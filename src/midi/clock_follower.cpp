@@ -25,7 +25,11 @@ bool ClockFollower::Receive(const ShortMessage& message, MidiTime when) {
     if (!enabled_) return false;
     const int64_t ns = ToNs(when);
     if (status == MidiTimingClock) {
-      loop_.Arrive(ns);
+      const int clocks = loop_.Arrive(ns);
+      for (int lost = clocks - 1; lost > 0; --lost) {  // where the lost ones should have come
+        arrivals_[size_t(clocks_ % int64_t(arrivals_.size()))] = ns - int64_t(std::llround(lost * loop_.Period()));
+        ++clocks_;
+      }
       arrivals_[size_t(clocks_ % int64_t(arrivals_.size()))] = ns;
       ++clocks_;
     } else {

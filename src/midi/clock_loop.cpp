@@ -29,7 +29,8 @@ constexpr double MaximumPeriodNs = 60e9 / 10 / 24;
 
 void ClockLoop::Reset() { *this = ClockLoop(); }
 
-void ClockLoop::Arrive(int64_t ns) {
+int ClockLoop::Arrive(int64_t ns) {
+  missed_ = 0;
   const int64_t secondLast = beforeLast_;
   beforeLast_ = lastArrival_;
   lastArrival_ = ns;
@@ -38,27 +39,38 @@ void ClockLoop::Arrive(int64_t ns) {
   // stall of the master) would otherwise set an absurd tempo.
   if (count_ == 1) {
     last_ = double(ns);
-    return;
+    return 1;
   }
   const double interval = double(ns) - last_;
   if (count_ == 2) {
     candidate_ = interval;
     last_ = double(ns);
     if (interval < MinimumPeriodNs || interval > MaximumPeriodNs) count_ = 1;
-    return;
+    return 1;
   }
   if (count_ == 3) {
     last_ = double(ns);
     if (std::abs(interval - candidate_) > candidate_ / 2 || interval < MinimumPeriodNs || interval > MaximumPeriodNs) {
       candidate_ = interval;  // try again from these two clocks
       count_ = 2;
-      return;
+      return 1;
     }
     period_ = interval;  // the later one: the first may begin at an odd clock
-    return;
+    return 1;
   }
-  const double predicted = last_ + period_;
+  double predicted = last_ + period_;
   double error = double(ns) - predicted;
+  if (error > period_ / 2) {
+    // One or two clocks lost on the way (a byte dropped, a stalled driver): this arrival is the one
+    // after them. A longer gap is the master pausing its clock.
+    const double missed = std::round(error / period_);
+    if (missed <= 2 && std::abs(error - missed * period_) <= period_ / 4) {
+      missed_ = int(missed);
+      predicted += missed * period_;
+      error -= missed * period_;
+      beforeLast_ = ns;  // the second difference spans the gap: no jitter sample from it
+    }
+  }
   if (error > period_ / 2 || error < -period_ / 2) {
     // Not the next clock: the master paused its clock or jumped far. Lock anew from here, showing
     // the old tempo meanwhile.
@@ -66,35 +78,61 @@ void ClockLoop::Arrive(int64_t ns) {
     last_ = double(ns);
     outliers_ = boost_ = 0;
     bias_ = 0;
-    return;
+    return 1;
   }
 
-  // Jitter: the second difference of the arrivals, where a steady tempo gives zero. Each sample
-  // counts at most a few times the current figure, so one stall does not open the loop.
-  const double second = std::abs(double(ns - 2 * beforeLast_ + secondLast));
-  if (jitter_ < 0)
-    jitter_ = second;
-  else
-    jitter_ += (std::min(second, 4 * jitter_ + 50'000) - jitter_) / JitterClocks;
-
-  const double tolerance = 4 * jitter_ + 100'000;
-  outliers_ = std::abs(error) > tolerance ? outliers_ + 1 : 0;
-  if (outliers_ == 1) error = std::clamp(error, -tolerance, tolerance);  // a lone outlier counts little
+  // Jitter: the second difference of the arrivals, where a steady tempo gives zero. The first
+  // samples are averaged plainly; later each counts at most a few times the current figure, so a
+  // stall does not open the loop.
+  if (missed_ == 0 && secondLast != beforeLast_) {
+    const double second = std::abs(double(ns - 2 * beforeLast_ + secondLast));
+    ++jitterSamples_;
+    if (jitterSamples_ <= JitterClocks)
+      jitter_ += (second - jitter_) / double(jitterSamples_);
+    else
+      jitter_ += (std::min(second, 4 * jitter_ + 50'000) - jitter_) / JitterClocks;
+  }
+  const double jitter = jitter_;
+  const double tolerance = 4 * jitter + 100'000;
+  if (jitterSamples_ >= JitterClocks / 2 && std::abs(error) > tolerance) {
+    // Far off the prediction. One such clock is left out (a stall on the way). Two at the same new
+    // phase: the master's clock itself moved, and the loop moves with it at once rather than ring.
+    // Three that are not one step: a new tempo, measured from the last two intervals.
+    last_ = predicted;
+    if (++outliers_ == 1 || (outliers_ == 2 && std::abs(error - firstOutlier_) > tolerance)) {
+      if (outliers_ == 1) firstOutlier_ = error;
+      return 1 + missed_;
+    }
+    if (outliers_ >= 3) {
+      period_ = (double(ns) - double(secondLast)) / (2 + missed_);
+      boost_ = BoostClocks;
+    }
+    last_ = double(ns);
+    outliers_ = 0;
+    bias_ = 0;
+    return 1 + missed_;
+  }
+  outliers_ = 0;
   bias_ += (error - bias_) / BiasClocks;
-  if (outliers_ >= 2 || std::abs(bias_) > 2 * jitter_ / std::sqrt(BiasClocks) + 30'000) boost_ = BoostClocks;
+  if (std::abs(bias_) > 2 * jitter / std::sqrt(BiasClocks) + 30'000) boost_ = BoostClocks;
 
-  double omega = jitter_ > 0 ? JitterAllowance * JitterAllowance / (jitter_ * jitter_) / 1.06 : WidestOmega;
+  double omega = jitter > 0 ? JitterAllowance * JitterAllowance / (jitter * jitter) / 1.06 : WidestOmega;
   omega = std::clamp(omega, NarrowestOmega, WidestOmega);
   if (boost_ > 0) {
     omega = std::max(omega, std::min(WidestOmega, omega * BoostFactor));
     --boost_;
   }
-  // While the lock is young, the loop starts wide and narrows as the clocks accumulate.
-  omega = std::max(omega, 2.0 / double(count_));
-  omega_ = std::min(omega, 1.0);
+  // While the lock is young, the gains are at least those of a straight line fitted to every
+  // clock since it began (a growing-memory least-squares fit), so the first guesses are forgotten
+  // as fast as the clocks allow.
+  const double n = double(count_ + missed_);
+  const double b = std::max(std::sqrt(2.0) * omega, 2 * (2 * n - 1) / (n * (n + 1)));
+  const double c = std::max(omega * omega, 6 / (n * (n + 1)));
+  omega_ = b / std::sqrt(2.0);
 
-  last_ = predicted + std::sqrt(2.0) * omega_ * error;
-  period_ += omega_ * omega_ * error;
+  last_ = predicted + b * error;
+  period_ += c * error;
+  return 1 + missed_;
 }
 
 }  // namespace varnel

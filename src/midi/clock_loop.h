@@ -8,7 +8,9 @@
 // The bandwidth is chosen from the measured jitter of the incoming clock: a clean clock (a sample-
 // accurate master) is followed tightly, which keeps ramps in step; a jittery one (USB, a busy master)
 // is filtered hard. A bias in the errors (the master changed its tempo) raises the bandwidth for a
-// beat. Times are nanoseconds on MidiClock. Not thread-safe: ClockFollower guards it.
+// beat; clocks far off the prediction are left out, or taken as a step of the master's phase or a
+// jump of its tempo when more follow. Times are nanoseconds on MidiClock. Not thread-safe:
+// ClockFollower guards it.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +21,9 @@ class ClockLoop {
  public:
   // Forgets everything: the next arrival starts a new lock.
   void Reset();
-  // The next clock arrived at `ns`.
-  void Arrive(int64_t ns);
+  // The next clock arrived at `ns`. Returns how many clocks it stands for: 1, or more when it
+  // comes a whole number of periods late (the clocks between were lost on the way).
+  int Arrive(int64_t ns);
 
   // Locked: three clocks a steady distance apart have arrived (a lock anew shows the old period
   // until then).
@@ -46,10 +49,13 @@ class ClockLoop {
   double last_ = 0, period_ = 0;
   double candidate_ = 0;  // the first interval of a lock being made
   int64_t lastArrival_ = 0, beforeLast_ = 0;
-  double jitter_ = -1;  // not measured yet
+  double jitter_ = 0;
+  int jitterSamples_ = 0;
   double bias_ = 0;     // the errors, averaged over about half a beat
   int outliers_ = 0;    // successive errors far beyond the jitter
+  double firstOutlier_ = 0;
   int boost_ = 0;       // clocks left at a raised bandwidth
+  int missed_ = 0;      // clocks the last arrival found lost
   double omega_ = 0;
 };
 

@@ -88,6 +88,26 @@ TEST(ClockLoop, ClockPausedAndResumed_LocksAnewAtItsNewPhase) {
   EXPECT_NEAR(loop.TimeAfterLast(1), double(t), 1e3);
 }
 
+TEST(ClockLoop, MastersPhaseStepsOrTempoJumps_FollowedWithinABeat) {
+  for (const bool jump : {false, true}) {
+    SCOPED_TRACE(jump ? "120 to 140 BPM at once" : "3 ms later from one clock on");
+    ClockLoop loop;
+    double t = Origin, period = Clock120;
+    double worst = 0;
+    for (int k = 0; k < 24 * 12; ++k) {
+      if (k == 24 * 4) {
+        if (jump) period = 60e9 / 140 / 24;
+        else t += 3e6;
+      }
+      if (k >= 24 * 5) worst = std::max(worst, std::abs(loop.TimeAfterLast(1) - t));
+      loop.Arrive(int64_t(std::llround(t)));
+      t += period;
+    }
+    EXPECT_LE(worst, 50e3);
+    EXPECT_NEAR(loop.Period(), period, 100);
+  }
+}
+
 TEST(ClockLoop, TwoClocksAtOnceAfterAStall_NeverAnAbsurdTempo) {
   ClockLoop loop;
   int64_t t = Origin;
@@ -287,6 +307,18 @@ TEST_F(FollowTest, SongPositionPointer_BetweenRows_FirstRowAfterItOnItsClock) {
   EXPECT_EQ(rows[0].note, 48);
   EXPECT_EQ(rows[0].clock, resumed + 2);
   EXPECT_EQ(rows[1].clock, resumed + 6);
+}
+
+TEST_F(FollowTest, ALostClock_RowsStayOnTheirClocks) {
+  Clocks(48);
+  SendBetween(0xFA, 0.5);
+  const int64_t first = next;
+  Clocks(8);
+  ++next;  // this clock never arrives
+  Clocks(20);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  ExpectOnClocks(rows, first);
 }
 
 TEST_F(FollowTest, SpeedFive_RowsBetweenClocksAtTheInterpolatedTimes) {
