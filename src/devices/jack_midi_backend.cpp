@@ -102,6 +102,7 @@ struct JackMidiOutput::Client : PortClient {
   std::atomic<uint64_t> cycles{0};
   std::atomic<bool> idle{true};  // the last cycle left nothing pending
   JackFrameClock frameClock;       // process callback only
+  JackWakeLateness lateness;       // likewise
   std::atomic<double> ratio{1.0};  // its rate, for the senders (MidiOutput::ClockRatio)
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
@@ -111,7 +112,7 @@ struct JackMidiOutput::Client : PortClient {
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
     queue.Collect();
-    frameClock.Update(wakeNs, jack_last_frame_time(client), frames, sampleRate);
+    frameClock.Update(lateness.Adjust(client, wakeNs), jack_last_frame_time(client), frames, sampleRate);
     ratio.store(frameClock.Ratio(sampleRate), std::memory_order_relaxed);
     if (!queue.Empty() && frameClock.Ready()) {
       JackCycle cycle;
@@ -206,18 +207,25 @@ struct JackMidiInput::Client : PortClient {
   SpscRing<Item> ring{2048};
   sem_t ready{};
   std::atomic<bool> quit{false};
-  int64_t clockOffsetNs = 0;
+  JackFrameClock frameClock;  // process callback only
+  JackWakeLateness lateness;  // likewise
   TimedMidiInputHandler handler;
   std::thread delivery;
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
 
   int Run(jack_nframes_t frames) {
+    // Frames become times as the outputs make them, so that a message answered at the time of its
+    // arrival lands at the frame it arrived on.
+    frameClock.Update(lateness.Adjust(client, ToNs(MidiClock::now())), jack_last_frame_time(client), frames, sampleRate);
     void* buffer = jack_port_get_buffer(port, frames);
     const uint32_t count = jack_midi_get_event_count(buffer);
     if (count == 0) return 0;
     JackCycle cycle;
-    const bool timed = CurrentJackCycle(client, frames, sampleRate, clockOffsetNs, cycle);
+    const bool timed = frameClock.Ready();
+    cycle.startNs = frameClock.TimeOf(jack_last_frame_time(client));
+    cycle.framesPerNs = frameClock.FramesPerNs();
+    cycle.frames = frames;
     bool any = false;
     for (uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event;
@@ -268,7 +276,6 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, Ti
     return nullptr;
   };
   if (sem_init(&c->ready, 0, 0) != 0) return fail();
-  c->clockOffsetNs = MeasureJackClockOffset();
   try {
     c->delivery = std::thread([client = c.get()] { client->Deliver(); });
   } catch (const std::system_error&) {

@@ -46,19 +46,32 @@ struct JackCycle {
   int64_t Time(double position) const { return startNs + int64_t(std::llround(position / framesPerNs)); }
 };
 
-// Process callback only. False when JACK has no estimate yet. Within a cycle frames follow the
-// nominal rate: JACK's estimate of the period wobbles with the wake-ups, the sample clock does not.
-inline bool CurrentJackCycle(jack_client_t* client, jack_nframes_t frames, double sampleRate, int64_t clockOffsetNs,
-                             JackCycle& cycle) {
-  jack_nframes_t first = 0;
-  jack_time_t usecs = 0, next = 0;
-  float period = 0;
-  if (jack_get_cycle_times(client, &first, &usecs, &next, &period) != 0 || sampleRate <= 0 || frames == 0) return false;
-  cycle.startNs = int64_t(usecs) * 1000 + clockOffsetNs;
-  cycle.framesPerNs = sampleRate / 1e9;
-  cycle.frames = frames;
-  return true;
-}
+// How late a client's process callback wakes after its cycle began, by JACK's own account of the
+// cycle's start, averaged. Clients wake one after another through the graph: each frame clock
+// counts from its wake-ups less this, so that an input and an output map a frame to the same time
+// and a message answered at the moment it arrived goes out at the frame it came in on. JACK's
+// figure itself moves after an xrun: samples far off are left out. Process callback only.
+class JackWakeLateness {
+ public:
+  explicit JackWakeLateness(int64_t clockOffsetNs = MeasureJackClockOffset()) : clockOffsetNs_(clockOffsetNs) {}
+  // The wake-up time less the lateness.
+  int64_t Adjust(jack_client_t* client, int64_t wakeNs) {
+    jack_nframes_t first = 0;
+    jack_time_t usecs = 0, next = 0;
+    float period = 0;
+    if (jack_get_cycle_times(client, &first, &usecs, &next, &period) == 0) {
+      const double late = double(wakeNs - (int64_t(usecs) * 1000 + clockOffsetNs_));
+      if (late >= 0 && late < 2e6 && (samples_ < 16 || std::abs(late - mean_) < 250'000))
+        mean_ += (late - mean_) / double(samples_ < 64 ? ++samples_ : 64);
+    }
+    return wakeNs - int64_t(std::llround(mean_));
+  }
+
+ private:
+  int64_t clockOffsetNs_;
+  double mean_ = 0;
+  int samples_ = 0;
+};
 
 // Where the server's frames fall on MidiClock, from when the process callback runs: a second-order
 // delay-locked loop over the callback's wake-up times, for the outputs. JACK's own loop converges
