@@ -8,8 +8,8 @@
 //             (the first beat after each change is left out, as the targets ask);
 //   jitter    120 BPM with every clock moved by a uniform random -2..+2 ms;
 // each with the delay-locked loop and without it (rows at the raw arrivals of their clocks), and
-// the ratio. The drift of the steady case is the slope of the phase error over the run. The
-// 10-minute drift is measured on a virtual timeline through the same follower and engine (no
+// the ratio; the us/min column is the slope of the phase error over each run (short runs: noise).
+// The 10-minute drift is measured on a virtual timeline through the same follower and engine (no
 // thread, no JACK: arrivals on the master's whole frames, with and without the jitter).
 //
 // Gaps around the server's xruns are left out (the dummy driver's frame clock loses the time a
@@ -338,8 +338,9 @@ int main(int argc, char** argv) {
       const bool enough = loop.us.size() >= size_t(c->beats) * 3 / 4;
       const char* verdict = !enough ? "FAIL (too many beats near xruns)" : nullptr;
       if (c == &steady)
-        std::printf("  steady: p99 %.1f us (target <= 100), drift %.2f us/min, raw/loop p99 ratio %.1f  %s\n", fl.p99,
-                    drift, ratio, verdict ? verdict : fl.p99 <= 100 && std::abs(drift) <= 5 ? "PASS" : "FAIL");
+        std::printf("  steady: p99 %.1f us (target <= 100), raw/loop p99 ratio %.1f  %s (the drift is the virtual "
+                    "timeline's: this run is too short to tell a slope from the noise)\n",
+                    fl.p99, ratio, verdict ? verdict : fl.p99 <= 100 ? "PASS" : "FAIL");
       if (c == &ramp)
         std::printf("  ramp: p99 %.1f us (target <= 1000) after the first beat of each change, raw/loop p99 ratio %.1f  "
                     "%s\n",
