@@ -91,10 +91,10 @@ void MakeSong(TVNSong& song) {
 }
 
 struct Errors {
-  std::vector<double> us;       // |phase error| of each onset measured
+  std::vector<double> us;  // |phase error| of each onset measured
   std::vector<double> signedUs;
   std::vector<double> atSeconds;  // the beat's time
-  size_t left = 0;              // onsets left out for an xrun
+  size_t left = 0;                // onsets left out for an xrun
   uint64_t xruns = 0;
   bool ok = false;
 };
@@ -284,20 +284,25 @@ int main(int argc, char** argv) {
                     if (b < 80) return 150 - 60 * (b - 48) / 32;
                     return 90.0;
                   },
-                  88, 0, {8, 40, 48, 80}};
+                  88,
+                  0,
+                  {8, 40, 48, 80}};
   const Case jitter{"jitter", [](double) { return 120.0; }, steadyBeats, 2.0, {}};
 
   // The 10-minute drift on the virtual timeline first: it needs no server.
-  if (only.empty()) std::printf("10 minutes of a steady 120 BPM master on a virtual timeline (the same follower and engine, stepped\n"
-              "by hand; arrivals on the master's whole 48 kHz frames): phase error of the 1200 beats, us\n");
+  if (only.empty())
+    std::printf(
+        "10 minutes of a steady 120 BPM master on a virtual timeline (the same follower and engine, stepped\n"
+        "by hand; arrivals on the master's whole 48 kHz frames): phase error of the 1200 beats, us\n");
   for (const double j : {0.0, 2.0}) {
     if (!only.empty()) break;
     const Case c{j > 0 ? "jitter" : "steady", [](double) { return 120.0; }, 1200, j, {}};
     const VirtualRun v = RunVirtual(MakeMaster(c, 7));
-    std::printf("  %-6s p50 %6.1f p99 %6.1f max %6.1f | mean error in minute 1 %6.2f, minute 2 %6.2f, minute 10 %6.2f"
-                " | slope after minute 1 %6.3f us/min (target: under 10 us in 10 minutes)  %s\n",
-                c.name, v.figures.p50, v.figures.p99, v.figures.max, v.first, v.second, v.last, v.drift,
-                std::abs(v.drift) * 10 <= 10 ? "PASS (no drift)" : "FAIL (drift)");
+    std::printf(
+        "  %-6s p50 %6.1f p99 %6.1f max %6.1f | mean error in minute 1 %6.2f, minute 2 %6.2f, minute 10 %6.2f"
+        " | slope after minute 1 %6.3f us/min (target: under 10 us in 10 minutes)  %s\n",
+        c.name, v.figures.p50, v.figures.p99, v.figures.max, v.first, v.second, v.last, v.drift,
+        std::abs(v.drift) * 10 <= 10 ? "PASS (no drift)" : "FAIL (drift)");
   }
   std::fflush(stdout);
 
@@ -317,8 +322,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     std::this_thread::sleep_for(std::chrono::seconds(1));  // a new server's first cycles run late
-    std::printf("\nOn JACK (dummy driver, 48 kHz, %d frames): phase error of each beat's note against the master's beat\n",
-                period);
+    std::printf(
+        "\nOn JACK (dummy driver, 48 kHz, %d frames): phase error of each beat's note against the master's beat\n",
+        period);
     std::printf("%-7s %-4s %5s | %8s %8s %8s %8s | %8s | %5s %4s\n", "case", "mode", "beats", "p50 us", "p99 us",
                 "max us", "mean us", "us/min", "xruns", "left");
     for (const Case* c : {&steady, &ramp, &jitter}) {
@@ -338,18 +344,29 @@ int main(int argc, char** argv) {
       const bool enough = loop.us.size() >= size_t(c->beats) * 3 / 4;
       const char* verdict = !enough ? "FAIL (too many beats near xruns)" : nullptr;
       if (c == &steady)
-        std::printf("  steady: p99 %.1f us (target <= 100), raw/loop p99 ratio %.1f  %s (the drift is the virtual "
-                    "timeline's: this run is too short to tell a slope from the noise)\n",
-                    fl.p99, ratio, verdict ? verdict : fl.p99 <= 100 ? "PASS" : "FAIL");
+        std::printf(
+            "  steady: p99 %.1f us (target <= 100), raw/loop p99 ratio %.1f  %s (the drift is the virtual "
+            "timeline's: this run is too short to tell a slope from the noise)\n",
+            fl.p99, ratio,
+            verdict         ? verdict
+            : fl.p99 <= 100 ? "PASS"
+                            : "FAIL");
       if (c == &ramp)
-        std::printf("  ramp: p99 %.1f us (target <= 1000) after the first beat of each change, raw/loop p99 ratio %.1f  "
-                    "%s\n",
-                    fl.p99, ratio, verdict ? verdict : fl.p99 <= 1000 ? "PASS" : "FAIL");
+        std::printf(
+            "  ramp: p99 %.1f us (target <= 1000) after the first beat of each change, raw/loop p99 ratio %.1f  "
+            "%s\n",
+            fl.p99, ratio,
+            verdict          ? verdict
+            : fl.p99 <= 1000 ? "PASS"
+                             : "FAIL");
       if (c == &jitter)
-        std::printf("  jitter: incoming p99 %.1f us, onsets p99 %.1f us (target <= 500): filtered %.1fx (target >= 4), "
-                    "raw/loop p99 ratio %.1f  %s\n",
-                    fi.p99, fl.p99, fl.p99 > 0 ? fi.p99 / fl.p99 : 0, ratio,
-                    verdict ? verdict : fl.p99 <= 500 && fi.p99 >= 4 * fl.p99 ? "PASS" : "FAIL");
+        std::printf(
+            "  jitter: incoming p99 %.1f us, onsets p99 %.1f us (target <= 500): filtered %.1fx (target >= 4), "
+            "raw/loop p99 ratio %.1f  %s\n",
+            fi.p99, fl.p99, fl.p99 > 0 ? fi.p99 / fl.p99 : 0, ratio,
+            verdict                                 ? verdict
+            : fl.p99 <= 500 && fi.p99 >= 4 * fl.p99 ? "PASS"
+                                                    : "FAIL");
       std::fflush(stdout);
     }
   }

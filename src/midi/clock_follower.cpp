@@ -110,8 +110,9 @@ bool ClockFollower::Place(double clock, std::chrono::nanoseconds lead, MidiTime 
     // Only clocks that have come: at their own arrival (between two, in proportion).
     if (clock > double(last)) return false;
     const int64_t whole = int64_t(std::floor(clock));
-    const double from = last - whole < int64_t(arrivals_.size()) ? double(arrival(whole))
-                                                                 : double(arrival(last)) - double(last - whole) * lastInterval;
+    const double from = last - whole < int64_t(arrivals_.size())
+                            ? double(arrival(whole))
+                            : double(arrival(last)) - double(last - whole) * lastInterval;
     place.timeNs = int64_t(std::llround(from + (clock - double(whole)) * lastInterval));
     place.periodNs = raw_ ? lastInterval : loop_.Period();
     return true;

@@ -51,11 +51,11 @@ class ClockLoop {
   int64_t lastArrival_ = 0, beforeLast_ = 0;
   double jitter_ = 0;
   int jitterSamples_ = 0;
-  double bias_ = 0;     // the errors, averaged over about half a beat
-  int outliers_ = 0;    // successive errors far beyond the jitter
+  double bias_ = 0;   // the errors, averaged over about half a beat
+  int outliers_ = 0;  // successive errors far beyond the jitter
   double firstOutlier_ = 0;
-  int boost_ = 0;       // clocks left at a raised bandwidth
-  int missed_ = 0;      // clocks the last arrival found lost
+  int boost_ = 0;   // clocks left at a raised bandwidth
+  int missed_ = 0;  // clocks the last arrival found lost
   double omega_ = 0;
 };
 

@@ -88,6 +88,16 @@ struct ThreadRowClock::Shared {
 
 namespace {
 
+// A detached thread for one run of the clock; false when none could be made.
+bool StartThread(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
 void SleepUntil(MidiTime deadline) {
 #ifdef __linux__
   // steady_clock is CLOCK_MONOTONIC here; this is a true absolute sleep, unlike sleep_until.
@@ -111,22 +121,18 @@ bool ThreadRowClock::Start(RowPeriod period, Tick tick) {
   auto run = std::make_shared<Shared::Run>();
   shared_->periodNs = period.count();
   run->tick = std::move(tick);
-  try {
-    std::thread thread([shared = shared_, run, start = MidiClock::now()] {
-      run->realTime = RaiseThreadToRealTime();
-      MidiTime deadline = start;
-      for (;;) {
-        deadline += RowPeriod(shared->periodNs.load(std::memory_order_relaxed));
-        SleepUntil(deadline - RowPeriod(shared->leadNs.load(std::memory_order_relaxed)));
-        std::scoped_lock lock(run->tickMutex);
-        if (run->stopped) return;
-        run->tick(deadline);
-      }
-    });
-    thread.detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
+  const bool started = StartThread([shared = shared_, run, start = MidiClock::now()] {
+    run->realTime = RaiseThreadToRealTime();
+    MidiTime deadline = start;
+    for (;;) {
+      deadline += RowPeriod(shared->periodNs.load(std::memory_order_relaxed));
+      SleepUntil(deadline - RowPeriod(shared->leadNs.load(std::memory_order_relaxed)));
+      std::scoped_lock lock(run->tickMutex);
+      if (run->stopped) return;
+      run->tick(deadline);
+    }
+  });
+  if (!started) return false;
   shared_->run = std::move(run);
   shared_->idleLatency = std::make_unique<IdleLatencyRequest>();
   return true;
@@ -136,34 +142,30 @@ bool ThreadRowClock::StartStepping(Step step) {
   Stop();
   auto run = std::make_shared<Shared::Run>();
   run->step = std::move(step);
-  try {
-    std::thread thread([shared = shared_, run] {
-      run->realTime = RaiseThreadToRealTime();
-      for (;;) {
-        MidiTime next;
-        uint64_t seen;
+  const bool started = StartThread([shared = shared_, run] {
+    run->realTime = RaiseThreadToRealTime();
+    for (;;) {
+      MidiTime next;
+      uint64_t seen;
+      {
+        std::scoped_lock lock(run->tickMutex);
+        if (run->stopped) return;
         {
-          std::scoped_lock lock(run->tickMutex);
-          if (run->stopped) return;
-          {
-            std::scoped_lock wakeLock(shared->wakeMutex);
-            seen = shared->wakes;  // what woke us before this step, the step sees
-          }
-          next = run->step(MidiClock::now());
+          std::scoped_lock wakeLock(shared->wakeMutex);
+          seen = shared->wakes;  // what woke us before this step, the step sees
         }
-        std::unique_lock lock(shared->wakeMutex);
-        const auto woken = [&] { return shared->wakes != seen; };
-        // An absolute wait on the monotonic clock (pthread_cond_clockwait), like the row clock's sleeps.
-        if (next == MidiTime::max())
-          shared->wakeChanged.wait(lock, woken);
-        else
-          shared->wakeChanged.wait_until(lock, next, woken);
+        next = run->step(MidiClock::now());
       }
-    });
-    thread.detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
+      std::unique_lock lock(shared->wakeMutex);
+      const auto woken = [&] { return shared->wakes != seen; };
+      // An absolute wait on the monotonic clock (pthread_cond_clockwait), like the row clock's sleeps.
+      if (next == MidiTime::max())
+        shared->wakeChanged.wait(lock, woken);
+      else
+        shared->wakeChanged.wait_until(lock, next, woken);
+    }
+  });
+  if (!started) return false;
   shared_->run = std::move(run);
   shared_->idleLatency = std::make_unique<IdleLatencyRequest>();
   return true;

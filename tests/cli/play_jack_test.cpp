@@ -182,11 +182,8 @@ TEST(DevicesCommand, PortStartedAfterTheServer_IsListed) {
 }
 
 TEST(PlayOverJack, FollowClock_PlaysOnTheMastersClockFromItsStartAndEndsEveryNote) {
-  JackTestLock lock;
-  JackServer server;
-  const std::string why = server.Start();
-  if (!why.empty()) GTEST_SKIP() << why;
-  setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+  JackSuiteServer server;  // the lock, a server, JACK_DEFAULT_SERVER
+  if (!server.Why().empty()) GTEST_SKIP() << server.Why();
 
   TVNSong song;
   song.Reset(1, 8, true);
@@ -242,7 +239,6 @@ TEST(PlayOverJack, FollowClock_PlaysOnTheMastersClockFromItsStartAndEndsEveryNot
   }
   receiver.closePort();
   master.closePort();
-  unsetenv("JACK_DEFAULT_SERVER");
 }
 
 TEST(PlayCommand, UnknownDevice_FailsWithAClearMessage) {

@@ -171,6 +171,16 @@ class FollowTest : public ::testing::Test, protected test::EngineRig {
     rec().Clear();
     return rows;
   }
+  // Continue halfway between two clocks, then `clocks` clocks: the rows, counted from the first
+  // clock after Continue.
+  std::vector<Row> ContinueFor(int clocks) {
+    SendBetween(0xFB, 0.5);
+    const int64_t resumed = next;
+    Clocks(clocks);
+    auto rows = Rows();
+    for (Row& r : rows) r.clock -= resumed;
+    return rows;
+  }
   std::vector<int> Notes() {
     std::vector<int> notes;
     for (const Row& r : Rows()) notes.push_back(r.note - 40);
@@ -220,15 +230,12 @@ TEST_F(FollowTest, MasterStopsMidRow_NotesEndAndContinuePlaysTheNextRowOnItsCloc
   EXPECT_EQ(devices.SoundingNoteCount(), 0);
   Clocks(20);  // a master that keeps its clock running while stopped
   EXPECT_TRUE(Rows().empty());
-  SendBetween(0xFB, 0.5);
-  const int64_t resumed = next;
-  Clocks(10);
-  const auto rows = Rows();
+  const auto rows = ContinueFor(10);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].note, 42);
-  EXPECT_EQ(rows[0].clock, resumed + 3);  // 3 clocks of row 1 were left when the master stopped
+  EXPECT_EQ(rows[0].clock, 3);  // 3 clocks of row 1 were left when the master stopped
   EXPECT_NEAR(rows[0].offsetNs, 0, 1);
-  EXPECT_EQ(rows[1].clock, resumed + 9);
+  EXPECT_EQ(rows[1].clock, 9);
 }
 
 TEST_F(FollowTest, StopArrivingAfterARowWasPlacedAhead_TakesTheRowBackForContinue) {
@@ -243,15 +250,12 @@ TEST_F(FollowTest, StopArrivingAfterARowWasPlacedAhead_TakesTheRowBackForContinu
   EXPECT_FALSE(engine.Playing());
   EXPECT_EQ(devices.SoundingNoteCount(), 0);
   next += 10;
-  SendBetween(0xFB, 0.5);
-  const int64_t resumed = next;
-  Clocks(7);
-  const auto rows = Rows();
+  const auto rows = ContinueFor(7);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].note, 42);  // row 2 again, on the first clock after Continue
-  EXPECT_EQ(rows[0].clock, resumed);
+  EXPECT_EQ(rows[0].clock, 0);
   EXPECT_EQ(rows[1].note, 43);
-  EXPECT_EQ(rows[1].clock, resumed + 6);
+  EXPECT_EQ(rows[1].clock, 6);
 }
 
 TEST_F(FollowTest, SongPositionPointer_WhileStoppedInSongModeWithLoops_MovesThePlayPosition) {
@@ -265,15 +269,12 @@ TEST_F(FollowTest, SongPositionPointer_WhileStoppedInSongModeWithLoops_MovesTheP
   SendBetween(0xF2, 0.5, 20, 0);
   EXPECT_EQ(int(song.PlayingOrder), 1);
   EXPECT_EQ(int(song.PlayingRow), 4);
-  SendBetween(0xFB, 0.5);
-  const int64_t resumed = next;
-  Clocks(13);
-  const auto rows = Rows();
+  const auto rows = ContinueFor(13);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].note, 74);
-  EXPECT_EQ(rows[0].clock, resumed);
+  EXPECT_EQ(rows[0].clock, 0);
   EXPECT_EQ(rows[1].note, 75);
-  EXPECT_EQ(rows[2].clock, resumed + 12);
+  EXPECT_EQ(rows[2].clock, 12);
 
   // With a pattern loop over rows 2..3 and an order loop over position 1, Start plays from the top
   // of the song, then loops the rows at every position and the positions at the order loop.
@@ -289,9 +290,11 @@ TEST_F(FollowTest, SongPositionPointer_WhileStoppedInSongModeWithLoops_MovesTheP
   SendBetween(0xFC, 0.5);
   Clocks(5);
   EXPECT_TRUE(Notes().empty());
-  SendBetween(0xFB, 0.5);
-  Clocks(10);
-  EXPECT_EQ(Notes(), (std::vector<int>{32, 33}));
+  const auto rows2 = ContinueFor(10);
+  ASSERT_EQ(rows2.size(), 2u);
+  EXPECT_EQ(rows2[0].note - 40, 32);
+  EXPECT_EQ(rows2[0].clock, 2);  // 2 clocks of the row were left at the Stop
+  EXPECT_EQ(rows2[1].note - 40, 33);
 }
 
 TEST_F(FollowTest, SongPositionPointer_BetweenRows_FirstRowAfterItOnItsClock) {
@@ -299,14 +302,11 @@ TEST_F(FollowTest, SongPositionPointer_BetweenRows_FirstRowAfterItOnItsClock) {
   Clocks(48);
   SendBetween(0xF2, 0.5, 5, 0);  // 5 sixteenths: row 7.5, so row 8, two clocks after the pointer
   EXPECT_EQ(int(song.PlayingRow), 8);
-  SendBetween(0xFB, 0.5);
-  const int64_t resumed = next;
-  Clocks(7);
-  const auto rows = Rows();
+  const auto rows = ContinueFor(7);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].note, 48);
-  EXPECT_EQ(rows[0].clock, resumed + 2);
-  EXPECT_EQ(rows[1].clock, resumed + 6);
+  EXPECT_EQ(rows[0].clock, 2);
+  EXPECT_EQ(rows[1].clock, 6);
 }
 
 TEST_F(FollowTest, ALostClock_RowsStayOnTheirClocks) {
