@@ -111,5 +111,46 @@ TEST(PlaybackThreads, EditsWhileRowClockPlays_NoCrashAndRowsInOrder) {
   EXPECT_GT(timed, 0);
 }
 
+TEST(PlaybackThreads, FollowingAClockWhileTheWindowEdits_NoRaceAndNoNoteLeftSounding) {
+  TVNSong song;
+  song.Reset(4, 32, true);
+  RecordingBackend backend;
+  MidiDevices devices(backend, song);
+  ASSERT_TRUE(devices.OpenMidiOut(-1));
+  ThreadRowClock clock;
+  PlaybackEngine engine(song, devices, clock);
+  engine.SetFollowing(true);
+  std::atomic<int> rows{0};
+  engine.SetRowPlayedHandler([&] { rows.fetch_add(1, std::memory_order_relaxed); });
+
+  // The master on a thread of its own, as the input device delivers: a clock every 5 ms with the
+  // transport now and then, while this thread edits and presses Play, Pause and Stop.
+  std::atomic<bool> done{false};
+  std::thread master([&] {
+    int k = 0;
+    while (!done.load()) {
+      const uint8_t status = k % 97 == 0 ? 0xFA : k % 97 == 60 ? 0xFC : k % 97 == 70 ? 0xF2 : k % 97 == 80 ? 0xFB : 0xF8;
+      engine.Follower().Receive(MakeShortMessage(status, uint8_t(k % 5), 0), MidiClock::now());
+      if (status != 0xF8) engine.Follower().Receive(MakeShortMessage(0xF8, 0, 0), MidiClock::now());
+      ++k;
+      std::this_thread::sleep_for(5ms);
+    }
+  });
+  unsigned seed = 11;
+  const auto end = std::chrono::steady_clock::now() + 1s;
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    EditRound(song, devices, seed, round);
+    if (round % 40 == 10) engine.PlayPause();
+    if (round % 90 == 45) engine.Stop();
+    std::this_thread::sleep_for(1ms);
+  }
+  done = true;
+  master.join();
+  engine.Stop();
+  EXPECT_GT(rows.load(), 0);
+  EXPECT_EQ(devices.SoundingNoteCount(), 0);
+  engine.SetFollowing(false);
+}
+
 }  // namespace
 }  // namespace varnel
