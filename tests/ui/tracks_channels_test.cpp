@@ -627,7 +627,8 @@ void TracksChannelsTest::playback_automationTracksFromMenus_sendDescribedMessage
   rig.backend.Recorder().Clear();
   rig.window->Devices().PrepareChannels(-1);
   QCOMPARE(row0.mid(tracks.size()), rig.Sent());
-  QCOMPARE(int(s.BPM), 140);
+  QCOMPARE(int(s.BPM), 120);  // the tempo cell sets the playing tempo, never the song's
+  QCOMPARE(rig.window->Player().PlayingTempo(), 140.0);
   QVERIFY(rig.clock.Period() < before);  // the timer follows the new tempo
   rig.backend.Recorder().Clear();
   QVERIFY(rig.clock.Advance());
