@@ -153,7 +153,7 @@ void PlaybackEngine::BeginTransport() {
 
 void PlaybackEngine::Halt(Transport state, MidiTime after) {
   // The row clock runs ahead of timestamping outputs: rows due after this moment are withdrawn.
-  devices_.CancelPending(MidiClock::now());
+  devices_.CancelPending(after == SendNow ? MidiClock::now() : after);
   // The all-notes-off that follows ends what the tracks held, through the device layer's ledger.
   {
     std::scoped_lock lock(song_.ShapeLock());
