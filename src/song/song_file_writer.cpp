@@ -37,7 +37,7 @@ bool TVNSong::EncodeFile(const std::function<bool(std::span<const uint8_t>)>& em
   // the fuzzers' round trips).
   const size_t lists = size_t(channels) * (CHANNEL_PARAMS + 2 * size_t(length)) + size_t(patterns) * PATTERN_PARAMS;
   const size_t cells = size_t(patterns) * size_t(tracks) * 257;
-  bytes.reserve(std::min(PieceBytes, lists + cells + 4096) + size_t(tracks) * 257);
+  bytes.reserve(std::clamp(lists + cells, size_t(4096), PieceBytes) + size_t(tracks) * 257);
   ByteWriter out(bytes);
   auto flush = [&] {
     const bool ok = emit(bytes);
