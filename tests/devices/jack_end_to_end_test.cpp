@@ -40,11 +40,15 @@ class Collector {
     arrived_.notify_all();
   }
   // What has come once `count` messages are there (or after 5 s), allowing a moment for extras.
-  std::vector<Bytes> WaitFor(size_t count) {
+  std::vector<Bytes> WaitFor(size_t count, std::chrono::milliseconds limit = 5s) {
     std::unique_lock lock(mutex_);
-    arrived_.wait_for(lock, 5s, [&] { return messages_.size() >= count; });
+    arrived_.wait_for(lock, limit, [&] { return messages_.size() >= count; });
     arrived_.wait_for(lock, 50ms, [&] { return messages_.size() > count; });
     return messages_;
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    messages_.clear();
   }
   static void Callback(double, Bytes* message, void* self) { static_cast<Collector*>(self)->Add(*message); }
 
@@ -133,6 +137,12 @@ TEST_F(JackEndToEnd, Input_FromASenderPort_DeliversShortMessagesInOrderAndNoSyse
   auto input = backend.OpenInput(id, [&](const ShortMessage& message) { collected.Add(ToBytes(message)); }, result);
   ASSERT_NE(input, nullptr) << "rc " << result;
   EXPECT_EQ(result, DeviceOk);
+  // A new connection carries messages from a later cycle of the server's on (late on a slow
+  // machine): wait until it carries one.
+  Bytes probe = {0x8F, 0x00, 0x00};
+  for (int i = 0; i < 100 && collected.WaitFor(1, 50ms).empty(); ++i) sender.sendMessage(&probe);
+  collected.WaitFor(2, 100ms);
+  collected.Clear();
   const std::vector<Bytes> sent = {{0x90, 0x3C, 0x64}, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0x80, 0x3C, 0x00},
                                    {0xB0, 0x40, 0x7F}, {0xC1, 0x05}, {0xF8}, {0xFE}, {0xE0, 0x00, 0x40}};
   for (auto message : sent) sender.sendMessage(&message);
