@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/device_feedback.h"
 #include "app/loading_window.h"
 #include "app/main_window_menus.h"
 #include "app/properties_bar.h"
@@ -78,7 +79,9 @@ TMainForm::~TMainForm() {
   player_->SetRowPlayedHandler(nullptr);
   devices_->SetTimedInputHandler(nullptr);
   devices_->CloseMidiIn();
-  // The frame works on the song and the devices: it goes before they do.
+  // The frame and the devices' feedback work on the song and the devices: they go before they do.
+  delete deviceFeedback_;
+  deviceFeedback_ = nullptr;
   delete frame_;
   frame_ = nullptr;
 }
