@@ -343,31 +343,22 @@ int main(int argc, char** argv) {
       const double ratio = fl.p99 > 0 ? fr.p99 / fl.p99 : 0;
       // Too many beats left out for xruns and the figures say little.
       const bool enough = loop.us.size() >= size_t(c->beats) * 3 / 4;
-      const char* verdict = !enough ? "FAIL (too many beats near xruns)" : nullptr;
+      auto verdict = [&](bool pass) { return !enough ? "FAIL (too many beats near xruns)" : pass ? "PASS" : "FAIL"; };
       if (c == &steady)
         std::printf(
             "  steady: p99 %.1f us (target <= 100), raw/loop p99 ratio %.1f  %s (the drift is the virtual "
             "timeline's: this run is too short to tell a slope from the noise)\n",
-            fl.p99, ratio,
-            verdict         ? verdict
-            : fl.p99 <= 100 ? "PASS"
-                            : "FAIL");
+            fl.p99, ratio, verdict(fl.p99 <= 100));
       if (c == &ramp)
         std::printf(
             "  ramp: p99 %.1f us (target <= 1000) after the first beat of each change, raw/loop p99 ratio %.1f  "
             "%s\n",
-            fl.p99, ratio,
-            verdict          ? verdict
-            : fl.p99 <= 1000 ? "PASS"
-                             : "FAIL");
+            fl.p99, ratio, verdict(fl.p99 <= 1000));
       if (c == &jitter)
         std::printf(
             "  jitter: incoming p99 %.1f us, onsets p99 %.1f us (target <= 500): filtered %.1fx (target >= 4), "
             "raw/loop p99 ratio %.1f  %s\n",
-            fi.p99, fl.p99, fl.p99 > 0 ? fi.p99 / fl.p99 : 0, ratio,
-            verdict                                 ? verdict
-            : fl.p99 <= 500 && fi.p99 >= 4 * fl.p99 ? "PASS"
-                                                    : "FAIL");
+            fi.p99, fl.p99, fl.p99 > 0 ? fi.p99 / fl.p99 : 0, ratio, verdict(fl.p99 <= 500 && fi.p99 >= 4 * fl.p99));
       std::fflush(stdout);
     }
   }

@@ -134,9 +134,5 @@ same_song "$work/song.vnl" "$edited" || { describe "$work/song.vnl" >"$work/redo
 # Saved: File > E&xit asks nothing.
 click 20 10
 xdotool key x
-wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "varnel did not quit"
-wait "$varnel_pid"
-rc=$?
-varnel_pid=""
-[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+quit_cleanly "File > Exit"
 echo "PASS ($steps steps)"

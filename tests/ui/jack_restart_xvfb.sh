@@ -110,11 +110,7 @@ xdotool windowfocus --sync "$window"
 xdotool mousemove --window "$window" 20 10 click 1
 sleep 0.5
 xdotool key x
-wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "varnel did not quit"
-wait "$varnel_pid"
-rc=$?
-varnel_pid=""
-[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+quit_cleanly "File > Exit"
 kill "$late_pid" 2>/dev/null; wait "$late_pid" 2>/dev/null
 grep -q '^Device=VarnelLate:input$' "$work/config/Orvalis/Varnel.conf" || fail "settings not written: $(grep Device "$work/config/Orvalis/Varnel.conf")"
 echo "PASS"

@@ -89,11 +89,7 @@ wait_for 5 test ! -e "$recovery/recovery.vnl" || fail "the recovery copy stayed 
 xdotool mousemove --window "$window" 20 10 click 1
 sleep 0.5
 xdotool key x
-wait_for 15 bash -c "! kill -0 $varnel_pid" || fail "varnel did not quit"
-wait "$varnel_pid"
-rc=$?
-varnel_pid=""
-[ "$rc" -eq 0 ] || fail "varnel exited with $rc"
+quit_cleanly "File > Exit"
 leftover="$(ls "$recovery" 2>/dev/null | grep -v '^$' || true)"
 [ -z "$leftover" ] || fail "left in the recovery folder: $leftover"
 echo "PASS"
