@@ -25,10 +25,11 @@ class BenchJackServer {
   std::string name_;
 };
 
-// One busy-looping child process per core while alive.
+// One busy-looping child process per core while alive. At the idle priority they only keep the
+// cores awake: everything else runs first.
 class CpuLoad {
  public:
-  explicit CpuLoad(int processes);
+  explicit CpuLoad(int processes, bool idlePriority = false);
   ~CpuLoad();
 
  private:

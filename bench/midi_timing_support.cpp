@@ -1,3 +1,4 @@
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -27,11 +28,13 @@ void BenchJackServer::Stop() {
   unsetenv("JACK_DEFAULT_SERVER");
 }
 
-CpuLoad::CpuLoad(int processes) {
+CpuLoad::CpuLoad(int processes, bool idlePriority) {
   for (int i = 0; i < processes; ++i) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const sched_param none{};
+      if (idlePriority) ::sched_setscheduler(0, SCHED_IDLE, &none);
       volatile uint64_t spin = 0;
       for (;;) spin = spin + 1;
     }

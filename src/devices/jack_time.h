@@ -98,7 +98,7 @@ class JackFrameClock {
     anchorFrame_ = frame;
     anchorNs_ = predicted;
     if (std::abs(error) <= Tolerance) {
-      outliers_ = 0;
+      outliers_ = strays_ = 0;
       const double omega = 2 * M_PI * Bandwidth * double(frames) / sampleRate;
       anchorNs_ += std::sqrt(2.0) * omega * error;
       nsPerFrame_ += omega * omega * error / double(frames);
@@ -106,9 +106,22 @@ class JackFrameClock {
     }
     outliers_ = outliers_ > 0 && std::abs(error - lastError_) <= Tolerance ? outliers_ + 1 : 1;
     lastError_ = error;
+    // Wake-ups scattered too widely to agree still tell where the cycles begin: none wakes before
+    // its cycle, so the earliest of a run that all missed the prediction is the new phase.
+    const int side = error > 0 ? 1 : -1;
+    if (strays_ == 0 || side != straySide_) {
+      strays_ = 0;
+      straySide_ = side;
+      strayMinimum_ = error;
+    }
+    strayMinimum_ = std::min(strayMinimum_, error);
+    ++strays_;
     if (outliers_ >= 4) {  // the frame clock has jumped
       anchorNs_ = double(wakeNs);
-      outliers_ = 0;
+      outliers_ = strays_ = 0;
+    } else if (strays_ >= StrayCycles) {
+      anchorNs_ += strayMinimum_;
+      outliers_ = strays_ = 0;
     }
   }
   bool Ready() const { return ready_; }
@@ -129,6 +142,9 @@ class JackFrameClock {
   double nsPerFrame_ = 0;
   int outliers_ = 0;
   double lastError_ = 0;
+  static constexpr int StrayCycles = 12;
+  int strays_ = 0, straySide_ = 0;  // cycles in a row off the prediction on one side
+  double strayMinimum_ = 0;
 };
 
 // A client of the current server that never starts one; null when none runs.

@@ -26,6 +26,7 @@ bool ClockFollower::Receive(const ShortMessage& message, MidiTime when) {
     const int64_t ns = ToNs(when);
     if (status == MidiTimingClock) {
       const int clocks = loop_.Arrive(ns);
+      if (clocks == 0) return true;  // counted already
       for (int lost = clocks - 1; lost > 0; --lost) {  // where the lost ones should have come
         arrivals_[size_t(clocks_ % int64_t(arrivals_.size()))] = ns - int64_t(std::llround(lost * loop_.Period()));
         ++clocks_;

@@ -60,12 +60,23 @@ int ClockLoop::Arrive(int64_t ns) {
   }
   double predicted = last_ + period_;
   double error = double(ns) - predicted;
+  if (owed_ > 0 && std::abs(error + period_) <= period_ / 4) {
+    // A clock a whole period early right after some were counted as lost: the late one was delayed,
+    // not the ones before it lost, and this is its neighbour sent with it. It was counted already;
+    // taking it as a new clock would put every later row a clock early.
+    --owed_;
+    --count_;
+    lastArrival_ = beforeLast_;
+    beforeLast_ = secondLast;
+    return 0;
+  }
+  owed_ = 0;
   if (error > period_ / 2) {
     // One or two clocks lost on the way (a byte dropped, a stalled driver): this arrival is the one
     // after them. A longer gap is the master pausing its clock.
     const double missed = std::round(error / period_);
     if (missed <= 2 && std::abs(error - missed * period_) <= period_ / 4) {
-      missed_ = int(missed);
+      missed_ = owed_ = int(missed);
       predicted += missed * period_;
       error -= missed * period_;
       beforeLast_ = ns;  // the second difference spans the gap: no jitter sample from it

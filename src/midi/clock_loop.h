@@ -22,7 +22,8 @@ class ClockLoop {
   // Forgets everything: the next arrival starts a new lock.
   void Reset();
   // The next clock arrived at `ns`. Returns how many clocks it stands for: 1, or more when it
-  // comes a whole number of periods late (the clocks between were lost on the way).
+  // comes a whole number of periods late (the clocks between were lost on the way), or 0 when it
+  // shows that such a clock was only delayed (it comes with the next, already counted).
   int Arrive(int64_t ns);
 
   // Locked: three clocks a steady distance apart have arrived (a lock anew shows the old period
@@ -56,6 +57,7 @@ class ClockLoop {
   double firstOutlier_ = 0;
   int boost_ = 0;   // clocks left at a raised bandwidth
   int missed_ = 0;  // clocks the last arrival found lost
+  int owed_ = 0;    // of those, how many a delayed clock's neighbours may still turn out to be
   double omega_ = 0;
 };
 

@@ -321,6 +321,22 @@ TEST_F(FollowTest, ALostClock_RowsStayOnTheirClocks) {
   ExpectOnClocks(rows, first);
 }
 
+TEST_F(FollowTest, AClockDelayedAWholePeriod_ComesWithTheNextAndRowsStayOnTheirClocks) {
+  Clocks(48);
+  SendBetween(0xFA, 0.5);
+  const int64_t first = next;
+  Clocks(8);
+  // A stalled driver holds one clock back a whole period and sends it with the next: at first it
+  // looks like one lost, until its neighbour arrives.
+  Send(0xF8, TimeOf(next + 1));
+  Send(0xF8, TimeOf(next + 1) + 50'000);
+  next += 2;
+  Clocks(20);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  ExpectOnClocks(rows, first);
+}
+
 TEST_F(FollowTest, SpeedFive_RowsBetweenClocksAtTheInterpolatedTimes) {
   song.SPD = 5;  // 4.8 clocks a row
   Clocks(48);
