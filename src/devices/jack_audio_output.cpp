@@ -12,7 +12,7 @@
 
 namespace varnel {
 
-struct JackAudioOutput::Client {
+struct JackAudioOutput::Client : JackClientWatch {
   jack_client_t* client = nullptr;
   jack_port_t* left = nullptr;
   jack_port_t* right = nullptr;
@@ -20,8 +20,6 @@ struct JackAudioOutput::Client {
   Render render = nullptr;
   void* data = nullptr;
   double sampleRate = 0;
-  std::atomic<bool> dead{false};
-  std::shared_ptr<DeviceNews> news;
 
   static int Process(jack_nframes_t frames, void* arg) {
     auto* c = static_cast<Client*>(arg);
@@ -32,13 +30,6 @@ struct JackAudioOutput::Client {
     std::fill_n(r, frames, 0.0f);
     c->render(c->data, l, r, int(frames), now);
     return 0;
-  }
-  // JACK's notification thread. After this the client is libjack's to delete: never touched again.
-  static void Shutdown(jack_status_t, const char*, void* arg) {
-    auto* c = static_cast<Client*>(arg);
-    const auto news = c->news;
-    c->dead = true;
-    if (news) news->Tell();
   }
 };
 
@@ -60,7 +51,7 @@ std::unique_ptr<JackAudioOutput> JackAudioOutput::Open(Render render, void* data
   c->right = jack_port_register(c->client, "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
   c->sampleRate = jack_get_sample_rate(c->client);
   jack_set_process_callback(c->client, &Client::Process, c.get());
-  jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
+  c->Watch(c->client, false);
   if (!c->left || !c->right || jack_activate(c->client) != 0) {
     jack_client_close(c->client);
     result = DeviceNoAudio;

@@ -24,31 +24,13 @@ namespace {
 constexpr const char* ClientName = "Varnel";
 
 // What an output and an input share: a client of the current server with one MIDI port.
-struct PortClient {
+struct PortClient : JackClientWatch {
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
   std::string server = CurrentJackServer();
   std::string other;  // the port connected to, if any
   double sampleRate = 0;
-  std::atomic<bool> dead{false};
-  std::shared_ptr<DeviceNews> news;
 
-  // JACK's notification thread. After this the client is libjack's to delete: never touched again.
-  static void Shutdown(jack_status_t, const char*, void* arg) {
-    auto* c = static_cast<PortClient*>(arg);
-    const auto news = c->news;  // once `dead` is set the client may be deleted under this callback
-    c->dead = true;
-    if (news) news->Tell();
-  }
-  static void PortRegistered(jack_port_id_t, int, void* arg) {
-    auto* c = static_cast<PortClient*>(arg);
-    if (c->news) c->news->Tell();
-  }
-  // Before activation.
-  void Watch() {
-    jack_on_info_shutdown(client, &PortClient::Shutdown, this);
-    jack_set_port_registration_callback(client, &PortClient::PortRegistered, this);
-  }
   // UI thread: its server stopped, or the port it was connected to has gone.
   std::string Lost() const {
     if (dead) return "the JACK server has stopped";
@@ -104,6 +86,9 @@ struct JackMidiOutput::Client : PortClient {
   JackFrameClock frameClock;       // process callback only
   JackWakeLateness lateness;       // likewise
   std::atomic<double> ratio{1.0};  // its rate, for the senders (MidiOutput::ClockRatio)
+  // A new connection carries data only from a later cycle: until then what is due stays queued
+  // (a device chosen just before Play would lose its channel setup and first notes).
+  std::atomic<bool> awaitingConnection{false};
 
   static int Process(jack_nframes_t frames, void* arg) { return static_cast<Client*>(arg)->Run(frames); }
 
@@ -114,7 +99,9 @@ struct JackMidiOutput::Client : PortClient {
     queue.Collect();
     frameClock.Update(lateness.Adjust(client, wakeNs), jack_last_frame_time(client), frames, sampleRate);
     ratio.store(frameClock.Ratio(sampleRate), std::memory_order_relaxed);
-    if (!queue.Empty() && frameClock.Ready()) {
+    if (awaitingConnection.load(std::memory_order_relaxed) && jack_port_connected(port) > 0)
+      awaitingConnection.store(false, std::memory_order_relaxed);
+    if (!queue.Empty() && frameClock.Ready() && !awaitingConnection.load(std::memory_order_relaxed)) {
       JackCycle cycle;
       cycle.startNs = frameClock.TimeOf(jack_last_frame_time(client));
       cycle.framesPerNs = frameClock.FramesPerNs();
@@ -148,7 +135,8 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(const std::string& target, 
   result = c->Open(target.empty() ? nullptr : target.c_str(), portName.c_str(), JackPortIsOutput);
   if (result != DeviceOk) return nullptr;
   jack_set_process_callback(c->client, &Client::Process, c.get());
-  c->Watch();
+  c->Watch(c->client);
+  c->awaitingConnection = !target.empty();
   if (jack_activate(c->client) != 0 ||
       (!target.empty() && !ConnectJackPorts(c->client, jack_port_name(c->port), target.c_str()))) {
     c->Close();
@@ -285,7 +273,7 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(const std::string& source, Ti
   auto input = std::unique_ptr<JackMidiInput>(new JackMidiInput(std::move(c)));
   Client& client = *input->client_;
   jack_set_process_callback(client.client, &Client::Process, &client);
-  client.Watch();
+  client.Watch(client.client);
   if (jack_activate(client.client) != 0) {
     result = DeviceOpenFailed;
     return nullptr;  // the destructor stops the thread and closes the client

@@ -9,6 +9,7 @@
 #include <jack/jack.h>
 
 #include "devices/device_log.h"
+#include "devices/jack_time.h"
 #endif
 
 namespace varnel {
@@ -40,22 +41,8 @@ void KeepForever(void* object) {
 
 #if defined(VARNEL_HAVE_JACK)
 
-struct JackWatch::Client {
+struct JackWatch::Client : JackClientWatch {
   jack_client_t* client = nullptr;
-  std::shared_ptr<DeviceNews> news;
-  std::atomic<bool> gone{false};
-
-  // JACK's notification thread.
-  static void Shutdown(jack_status_t, const char*, void* arg) {
-    auto* c = static_cast<Client*>(arg);
-    const auto news = c->news;  // once `gone` is set the watch may be deleted under this callback
-    c->gone = true;
-    if (news) news->Tell();
-  }
-  static void PortRegistered(jack_port_id_t, int, void* arg) {
-    auto* c = static_cast<Client*>(arg);
-    if (c->news) c->news->Tell();
-  }
 };
 
 std::unique_ptr<JackWatch> JackWatch::Open(std::shared_ptr<DeviceNews> news) {
@@ -66,8 +53,7 @@ std::unique_ptr<JackWatch> JackWatch::Open(std::shared_ptr<DeviceNews> news) {
   c->client = jack_client_open("Varnel watch", jack_options_t(JackNoStartServer | JackServerName), &status,
                                CurrentJackServer().c_str());
   if (!c->client) return nullptr;
-  jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
-  jack_set_port_registration_callback(c->client, &Client::PortRegistered, c.get());
+  c->Watch(c->client);
   if (jack_activate(c->client) != 0) {
     jack_client_close(c->client);
     return nullptr;
@@ -78,15 +64,15 @@ std::unique_ptr<JackWatch> JackWatch::Open(std::shared_ptr<DeviceNews> news) {
 JackWatch::JackWatch(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 
 JackWatch::~JackWatch() {
-  if (client_->gone) return;  // libjack deletes the client of a server that has gone
+  if (client_->dead) return;  // libjack deletes the client of a server that has gone
   jack_deactivate(client_->client);
   jack_client_close(client_->client);
 }
 
-bool JackWatch::ServerGone() const { return client_->gone.load(); }
+bool JackWatch::ServerGone() const { return client_->dead.load(); }
 
 bool JackWatch::HasPort(const std::string& name) const {
-  return !client_->gone && jack_port_by_name(client_->client, name.c_str()) != nullptr;
+  return !client_->dead && jack_port_by_name(client_->client, name.c_str()) != nullptr;
 }
 
 #else

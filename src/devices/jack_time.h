@@ -5,10 +5,12 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "devices/jack_server.h"
@@ -152,6 +154,32 @@ inline jack_client_t* OpenJackClient(const std::string& name, const std::string&
   jack_status_t status{};
   return jack_client_open(name.c_str(), jack_options_t(JackNoStartServer | JackServerName), &status, server.c_str());
 }
+
+// What a client tells the device session: its server stopping, ports coming and going. After
+// `dead` is set the client is libjack's to delete, even under the callback: never touched again.
+struct JackClientWatch {
+  std::atomic<bool> dead{false};
+  std::shared_ptr<DeviceNews> news;
+
+  // Before activation; `ports`: also when any port of the server comes or goes.
+  void Watch(jack_client_t* client, bool ports = true) {
+    jack_on_info_shutdown(client, &JackClientWatch::Shutdown, this);
+    if (ports) jack_set_port_registration_callback(client, &JackClientWatch::PortRegistered, this);
+  }
+
+ private:
+  // JACK's notification thread.
+  static void Shutdown(jack_status_t, const char*, void* arg) {
+    auto* c = static_cast<JackClientWatch*>(arg);
+    const auto told = c->news;  // once `dead` is set this may be deleted
+    c->dead = true;
+    if (told) told->Tell();
+  }
+  static void PortRegistered(jack_port_id_t, int, void* arg) {
+    auto* c = static_cast<JackClientWatch*>(arg);
+    if (c->news) c->news->Tell();
+  }
+};
 
 // Closes a client, unless its server has gone (`dead`: its shutdown callback said so). libjack
 // deletes such a client when the process opens its next one; closing it then would crash. No probe
