@@ -18,6 +18,8 @@ constexpr double JitterAllowance = 20'000;
 // A tempo change raises the bandwidth this many times, for a beat.
 constexpr double BoostFactor = 32;
 constexpr int BoostClocks = 24;
+// Errors a move of the master is judged on: a step of its phase or a new tempo.
+constexpr int StepClocks = 36;
 // Jitter and bias are averaged over this many clocks.
 constexpr double JitterClocks = 48;
 constexpr double BiasClocks = 12;
@@ -87,7 +89,7 @@ int ClockLoop::Arrive(int64_t ns) {
     // the old tempo meanwhile.
     count_ = 1;
     last_ = double(ns);
-    outliers_ = boost_ = 0;
+    outliers_ = boost_ = collecting_ = 0;
     bias_ = 0;
     return 1;
   }
@@ -119,24 +121,44 @@ int ClockLoop::Arrive(int64_t ns) {
       boost_ = BoostClocks;
     }
     last_ = double(ns);
-    outliers_ = 0;
+    outliers_ = collecting_ = 0;
     bias_ = 0;
     return 1 + missed_;
   }
   outliers_ = 0;
   bias_ += (error - bias_) / BiasClocks;
-  if (std::abs(bias_) > 2 * jitter / std::sqrt(BiasClocks) + 30'000) boost_ = BoostClocks;
+  if (collecting_ > 0) {
+    // Judging a move of the master: the prediction runs on unchanged meanwhile, so the errors
+    // measure the move alone.
+    last_ = predicted;
+    Collect(error);
+    return 1 + missed_;
+  }
 
   double omega = jitter > 0 ? JitterAllowance * JitterAllowance / (jitter * jitter) / 1.06 : WidestOmega;
   omega = std::clamp(omega, NarrowestOmega, WidestOmega);
-  if (boost_ > 0) {
-    omega = std::max(omega, std::min(WidestOmega, omega * BoostFactor));
-    --boost_;
-  }
   // While the lock is young, the gains are at least those of a straight line fitted to every
   // clock since it began (a growing-memory least-squares fit), so the first guesses are forgotten
   // as fast as the clocks allow.
   const double n = double(count_ + missed_);
+  const bool young = 2 * (2 * n - 1) / (n * (n + 1)) > std::sqrt(2.0) * omega;
+  if (boost_ == 0 && std::abs(bias_) > 2 * jitter / std::sqrt(BiasClocks) + 30'000) {
+    if (omega * BoostFactor > WidestOmega || young) {
+      boost_ = BoostClocks;  // a clean clock: the wide loop follows a step or a new tempo alike
+    } else {
+      // A jittery clock that moved. A wider loop would take a step of its phase into the period
+      // too and ring for dozens of beats: first tell a step from a new tempo.
+      collecting_ = StepClocks;
+      fit_ = {};
+      last_ = predicted;
+      Collect(error);
+      return 1 + missed_;
+    }
+  }
+  if (boost_ > 0) {
+    omega = std::max(omega, std::min(WidestOmega, omega * BoostFactor));
+    --boost_;
+  }
   const double b = std::max(std::sqrt(2.0) * omega, 2 * (2 * n - 1) / (n * (n + 1)));
   const double c = std::max(omega * omega, 6 / (n * (n + 1)));
   omega_ = b / std::sqrt(2.0);
@@ -144,6 +166,34 @@ int ClockLoop::Arrive(int64_t ns) {
   last_ = predicted + b * error;
   period_ += c * error;
   return 1 + missed_;
+}
+
+void ClockLoop::Collect(double error) {
+  fit_.n += 1;
+  fit_.x += fit_.n;
+  fit_.xx += fit_.n * fit_.n;
+  fit_.y += error;
+  fit_.xy += fit_.n * error;
+  fit_.yy += error * error;
+  if (--collecting_ > 0) return;
+  // A straight line through the errors: a slope well beyond its own uncertainty is a new tempo;
+  // without one, the master's phase stepped and the loop moves by the mean error at once.
+  const double n = fit_.n;
+  const double sxx = fit_.xx - fit_.x * fit_.x / n;
+  const double sxy = fit_.xy - fit_.x * fit_.y / n;
+  const double syy = fit_.yy - fit_.y * fit_.y / n;
+  const double slope = sxx > 0 ? sxy / sxx : 0;
+  const double residual = std::max(0.0, (syy - slope * sxy) / (n - 2));
+  const double slopeError = sxx > 0 ? std::sqrt(residual / sxx) : 0;
+  if (std::abs(slope) > 3 * slopeError + 1'000) {
+    // Where the line puts this clock, and the tempo it shows; the wider loop refines both.
+    last_ += fit_.y / n + slope * (n - (n + 1) / 2);
+    period_ += slope;
+    boost_ = BoostClocks;
+  } else {
+    last_ += fit_.y / n;
+  }
+  bias_ = 0;
 }
 
 }  // namespace varnel

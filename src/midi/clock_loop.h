@@ -59,6 +59,12 @@ class ClockLoop {
   int missed_ = 0;  // clocks the last arrival found lost
   int owed_ = 0;    // of those, how many a delayed clock's neighbours may still turn out to be
   double omega_ = 0;
+  // A move of the master being judged (ClockLoop::Collect): the errors since it began.
+  void Collect(double error);
+  int collecting_ = 0;  // clocks still to judge on
+  struct {
+    double n, x, xx, y, xy, yy;
+  } fit_{};
 };
 
 }  // namespace varnel

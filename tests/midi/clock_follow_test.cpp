@@ -65,7 +65,7 @@ TEST(ClockLoop, RampFrom90To150Over32Beats_WithinAMillisecondAfterTheFirstBeatOf
   EXPECT_LE(worst, 1e6);
 }
 
-TEST(ClockLoop, TwoMillisecondsOfJitter_LeaveAQuarterOfItAtMost) {
+TEST(ClockLoop, TwoMillisecondsOfJitter_LeaveAQuarterOfItAtMostAlsoAfterTheMastersPhaseSteps) {
   std::mt19937 random(17);
   std::uniform_real_distribution<double> jitter(-2e6, 2e6);
   std::vector<double> truth, arrivals;
@@ -76,6 +76,22 @@ TEST(ClockLoop, TwoMillisecondsOfJitter_LeaveAQuarterOfItAtMost) {
   const auto [p99, max] = PredictionErrors(truth, arrivals, 24 * 16);
   EXPECT_LE(p99, 0.5e6);  // the incoming p99 is about 2 ms
   (void)max;
+
+  // The same master's phase steps by a few milliseconds (a JACK server's xrun moves a master on
+  // the same server so): back within the filtered error two beats later, not ringing for dozens.
+  for (const double step : {5.333e6, -5.333e6, 3e6}) {
+    SCOPED_TRACE(step);
+    for (size_t k = 24 * 200; k < truth.size(); ++k) truth[k] += step, arrivals[k] += step;
+    ClockLoop loop;
+    std::vector<double> errors;
+    for (size_t k = 0; k < truth.size(); ++k) {
+      if (k >= 24 * 202 && k % 24 == 0) errors.push_back(std::abs(loop.TimeAfterLast(1) - truth[k]));
+      loop.Arrive(int64_t(std::llround(arrivals[k])));
+    }
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LE(errors[errors.size() * 99 / 100], 0.5e6);
+    for (size_t k = 24 * 200; k < truth.size(); ++k) truth[k] -= step, arrivals[k] -= step;
+  }
 }
 
 TEST(ClockLoop, ClockPausedAndResumed_LocksAnewAtItsNewPhase) {
