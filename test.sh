@@ -3,7 +3,8 @@
 #   ./test.sh               the normal build, all tests (what CI runs)
 #   ./test.sh --sanitize    the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./test.sh --tsan        the suite under ThreadSanitizer
-#   ./test.sh --bench       build, then run the benchmarks (about five minutes)
+#   ./test.sh --bench       build, then run the benchmarks (about half an hour: the clock benchmark
+#                           plays its jittered master for three minutes at each JACK period)
 #   ./test.sh --fuzz [SEC] [TARGET]  run a fuzzer (default song_file) for SEC seconds (default 60)
 set -euo pipefail
 cd "$(dirname "$0")"

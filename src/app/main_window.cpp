@@ -320,6 +320,10 @@ void TMainForm::ScheduleKeepOnScreen() {
   keepOnScreenPending_ = true;
   QTimer::singleShot(0, this, [this] {
     keepOnScreenPending_ = false;
+    if (isVisible() && !fittedOnceShown_) {
+      fittedOnceShown_ = true;
+      HidePianoIfTooTall();
+    }
     KeepOnScreen(this);
   });
 }

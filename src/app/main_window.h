@@ -207,6 +207,7 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   void ShowPlayingTempo();  // the "BPM" box: the playing tempo while playing, else the song's
   void ShowLength();
   void ScheduleKeepOnScreen();
+  void HidePianoIfTooTall();
   bool CloseRequested();
 
   // main_window_properties.cpp: the change rules of the properties bar.
@@ -396,6 +397,8 @@ class TMainForm : public QMainWindow, public EditorHost, public Reporter {
   bool steppingHistory_ = false;  // an undo or redo refreshes the views: they add nothing to the song
   bool togglesBroken_ = false;  // the channel toggles were given a line of their own for want of width
   bool keepOnScreenPending_ = false;
+  bool fittedOnceShown_ = false;
+  bool pianoHiddenToFit_ = false;  // for this session only: the settings keep the musician's choice
   int lastShownRow_ = -1;
   int lastShownOrder_ = -1;
   bool counterOnBeat_ = true;

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QRect>
+#include <QScreen>
+#include <QStatusBar>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -34,6 +36,7 @@ void TMainForm::ConnectPiano() {
   QAction* item = Action(QStringLiteral("Piano"));
   item->setChecked(false);
   connect(item, &QAction::toggled, this, [this](bool on) {
+    if (on) pianoHiddenToFit_ = false;
     piano_->setVisible(on);
     if (on) piano_->ShowHints(options_->ShowHints->isChecked());
   });
@@ -41,6 +44,19 @@ void TMainForm::ConnectPiano() {
   connect(piano_, &TPianoForm::dockedChanged, this, [this](bool docked) { options_->DockedPiano->setChecked(docked); });
   connect(Action(QStringLiteral("KeyboardMode")), &QAction::toggled, piano_, &TPianoForm::KeyboardModeChanged);
   piano_->SetOctaveLabels(song_->Octave);
+}
+
+// Docked under everything else, the piano can make the window taller than a small screen (a
+// laptop at twice the scale), which pushes the status bar out of sight. Once, when the window is
+// first shown, it is hidden then; View > Piano brings it back.
+void TMainForm::HidePianoIfTooTall() {
+  const QScreen* shownOn = screen();
+  if (!shownOn || !piano_->isVisible() || piano_->isFloating()) return;
+  const int decoration = frameGeometry().height() - geometry().height();
+  if (minimumSizeHint().height() + decoration <= shownOn->availableGeometry().height()) return;
+  Action(QStringLiteral("Piano"))->setChecked(false);
+  pianoHiddenToFit_ = true;
+  statusBar()->showMessage(tr("Piano hidden to fit the screen (View > Piano)"), 15000);
 }
 
 void TMainForm::PianoKey(int note, bool down) {
@@ -108,7 +124,7 @@ void TMainForm::GetPianoSettings(Settings& s) {
 }
 
 void TMainForm::SavePianoSettings(Settings& s) {
-  s.Write(S::PianoVisible, Action(QStringLiteral("Piano"))->isChecked());
+  s.Write(S::PianoVisible, Action(QStringLiteral("Piano"))->isChecked() || pianoHiddenToFit_);
   s.Write(S::PianoSize, piano_->PianoZoom());
   const QRect floating = piano_->FloatingGeometry();
   if (!options_->DockedPiano->isChecked() && floating.isValid()) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a laptop screen, a smaller one and a 1920x1080 screen at 200 %, used with the
 # keyboard alone:
+#   - at 1280x800 with QT_SCALE_FACTOR=2 the window fits the screen (the docked piano hides);
 #   - at 1280x800, 1366x768 and 1920x1080 with QT_SCALE_FACTOR=2, in each colour scheme (New Icons
 #     with the custom main menu), the window and its least size fit the screen, and its least size
 #     is at most 1024x640 logical pixels, every panel lies inside it whole, none over another and
@@ -89,6 +90,16 @@ for case in 1280x800:1 1366x768:1 1920x1080:2; do
     stop
   done
 done
+
+# ---- A laptop screen at 200 % (640x400 logical pixels): the docked piano gives way ----
+screen 1280x800
+settings 0 0
+start 2
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 800 ] ||
+  fail "1280x800 x2: the window ${WIDTH}x$HEIGHT at $X,$Y leaves the screen (and the status bar with it)"
+shot "$shots/fit-1280x800-x2.png"
+stop
 
 # ---- The keyboard, at 1280x800 in the default scheme ----
 screen 1280x800
