@@ -103,6 +103,7 @@ TEST_F(JackTiming, Output_CancelAfter_WithdrawsOnlyLaterMessagesSentBefore) {
   output->Send(MakeShortMessage(0x80, 2, 0), base + 150ms);  // sent after the cancel: kept
   const Events events = Collect(2);
   std::this_thread::sleep_for(250ms);
+  if (capture->Xruns() > 0) GTEST_SKIP() << "the server had xruns";
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].message.bytes[0], 0x90);
   EXPECT_EQ(events[1].message.bytes[0], 0x80);
