@@ -12,8 +12,9 @@
 // The 10-minute drift is measured on a virtual timeline through the same follower and engine (no
 // thread, no JACK: arrivals on the master's whole frames, with and without the jitter).
 //
-// Gaps around the server's xruns are left out (the dummy driver's frame clock loses the time a
-// late cycle took) and counted. While it measures on JACK, one spinning process per core at the
+// Onsets around the server's xruns are left out (the dummy driver's frame clock loses the time a
+// late cycle took, which moves the master's clock) and counted: up to a tenth of a second after
+// one, two beats for the jittered clock. While it measures on JACK, one spinning process per core at the
 // idle priority keeps the cores awake: an idle virtual CPU of a shared guest can wake milliseconds
 // late, which gives the dummy driver hundreds of xruns a minute (--idle measures without them).
 // Targets: steady p99 <= 100 us, no drift; ramp p99 <= 1 ms; jitter p99 <= 0.5 ms and at least
@@ -180,9 +181,12 @@ Errors RunCase(JackCapture& capture, ClockSource& source, const Case& c, const M
     const bool changing = std::any_of(c.changes.begin(), c.changes.end(), [&](int b) { return int(index) == b; });
     if (changing) continue;
     const int64_t from = std::min(onset, marker), to = std::max(onset, marker);
-    // The row was worked out up to one beat's clocks before its onset: an xrun in that time moves it.
+    // An xrun moves the master's clock on the server's frames: the loop follows the step at once
+    // for a clean clock, and over the beat it takes to tell a step from a new tempo for a jittery
+    // one. Onsets within that time after an xrun are left out.
+    const int64_t recovery = c.jitterMs > 0 ? int64_t(2 * Rate * 60 / 120) : int64_t(Rate / 10);
     const bool xrun = std::any_of(xrunFrames.begin(), xrunFrames.end(), [&](int64_t x) {
-      return x >= from - margin - int64_t(Rate / 10) && x <= to + margin;
+      return x >= from - margin - recovery && x <= to + margin;
     });
     const double us = double(onset - marker) * 1e6 / Rate;
     if (dump) std::printf("    beat %3zu %10.1f us%s\n", index, us, xrun ? " (xrun)" : "");

@@ -4,7 +4,7 @@
 # private X server finds song73.vnl in <prefix>/share/varnel/Songs and registers the installed
 # program for .vnl files in its (temporary) data folder.
 #   install_prefix_test.sh BUILD_DIR
-# Exit codes: 0 passed, 1 failed, 77 skipped (no xvfb-run or xdotool for the window check).
+# Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool for the window check).
 set -u
 build="${1:?usage: install_prefix_test.sh BUILD_DIR}"
 work="$(mktemp -d)"
@@ -32,7 +32,7 @@ grep -q "order length 8" "$work/info.log" || fail "the installed demo song is no
   fail "varnel-cli render failed"
 [ "$(stat -c %s "$work/demo.wav")" -gt 1000000 ] || fail "the rendered demo song is too short"
 
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "SKIP: $tool is not installed (the command-line checks passed)"
     exit 77
@@ -57,15 +57,20 @@ kill "$pid"; wait "$pid" 2>/dev/null
 exit 4
 INNER
 chmod +x "$work/window.sh"
-XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$work/window.sh" "$prefix/bin/varnel" "$work" \
-  >"$work/xvfb.log" 2>&1
+# The server picks a free display itself: two tests asking for the same one at once would race.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+for ((i = 0; i < 200; i++)); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+DISPLAY=":$(head -n 1 "$work/display")" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb \
+  "$work/window.sh" "$prefix/bin/varnel" "$work"
 rc=$?
 case "$rc" in
   0) ;;
   3) fail "the installed varnel ended before showing the demo song" ;;
   4) fail "no window titled 'Varnel: song73.vnl' from the installed program" ;;
-  *) fail "xvfb-run failed ($rc)" ;;
+  *) fail "the window check failed ($rc)" ;;
 esac
 grep -qF "Exec=\"$prefix/bin/varnel\" %f" "$work/data/applications/varnel.desktop" ||
   fail "the start did not register the installed program for .vnl files"
