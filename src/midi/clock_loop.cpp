@@ -75,9 +75,12 @@ int ClockLoop::Arrive(int64_t ns) {
   owed_ = 0;
   if (error > period_ / 2) {
     // One or two clocks lost on the way (a byte dropped, a stalled driver): this arrival is the one
-    // after them. A longer gap is the master pausing its clock.
+    // after them, on the master's grid to within its jitter. Anything else is the master's time
+    // moving (an xrun of the server a JACK master plays on) or a longer gap, the master pausing.
     const double missed = std::round(error / period_);
-    if (missed <= 2 && std::abs(error - missed * period_) <= period_ / 4) {
+    const bool measured = jitterSamples_ >= JitterClocks / 2;
+    const double grid = measured ? std::min(period_ / 4, 4 * jitter_ + 100'000) : period_ / 4;
+    if (missed <= 2 && std::abs(error - missed * period_) <= grid) {
       missed_ = owed_ = int(missed);
       predicted += missed * period_;
       error -= missed * period_;
