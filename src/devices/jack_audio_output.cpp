@@ -70,7 +70,7 @@ std::unique_ptr<JackAudioOutput> JackAudioOutput::Open(Render render, void* data
   return std::unique_ptr<JackAudioOutput>(new JackAudioOutput(std::move(c)));
 }
 
-JackAudioOutput::~JackAudioOutput() { CloseJackClient(client_->client, client_->server, client_->dead); }
+JackAudioOutput::~JackAudioOutput() { CloseJackClient(client_); }
 
 double JackAudioOutput::SampleRate() const { return client_->sampleRate; }
 

@@ -158,7 +158,7 @@ JackMidiOutput::~JackMidiOutput() {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  CloseJackClient(client_->client, client_->server, client_->dead);
+  CloseJackClient(client_);
 }
 
 void JackMidiOutput::Send(const ShortMessage& message, MidiTime when) {
@@ -293,7 +293,7 @@ JackMidiInput::~JackMidiInput() {
   sem_post(&client_->ready);
   client_->delivery.join();
   sem_destroy(&client_->ready);
-  CloseJackClient(client_->client, client_->server, client_->dead);
+  CloseJackClient(client_);
 }
 
 std::string JackMidiInput::Lost() const { return client_->Lost(); }

@@ -64,7 +64,11 @@ std::unique_ptr<JackWatch> JackWatch::Open(std::shared_ptr<DeviceNews> news) {
 JackWatch::JackWatch(std::unique_ptr<Client> client) : client_(std::move(client)) {}
 
 JackWatch::~JackWatch() {
-  if (client_->dead) return;  // libjack deletes the client of a server that has gone
+  if (client_->dead) {
+    // libjack deletes the client of a server that has gone, but its thread may still call back
+    KeepForever(client_.release());
+    return;
+  }
   jack_deactivate(client_->client);
   jack_client_close(client_->client);
 }

@@ -194,6 +194,15 @@ inline void CloseJackClient(jack_client_t* client, const std::string& server, bo
   jack_client_close(client);
 }
 
+// Closes a client and lets go of what its callbacks reach. Once its server has gone, libjack's
+// thread for it may still call them (another client's port going away): what they reach stays for
+// the rest of the run, a few hundred bytes per server stop.
+template <class Client>
+void CloseJackClient(std::unique_ptr<Client>& owner) {
+  CloseJackClient(owner->client, owner->server, owner->dead);
+  if (owner->dead) KeepForever(owner.release());
+}
+
 // Connects two ports by full name; true also when they already were.
 inline bool ConnectJackPorts(jack_client_t* client, const char* from, const char* to) {
   const int r = jack_connect(client, from, to);
