@@ -15,7 +15,7 @@
 
 namespace varnel {
 
-struct JackCapture::Client {
+struct JackCapture::Client : JackClientWatch {
   jack_client_t* client = nullptr;
   jack_port_t* midi = nullptr;
   jack_port_t* audio = nullptr;
@@ -28,7 +28,6 @@ struct JackCapture::Client {
   std::atomic<uint64_t> xruns{0};
   std::vector<int64_t> xrunFrames = std::vector<int64_t>(4096);  // [0, xrunCount) since Start
   std::atomic<size_t> xrunCount{0};
-  std::atomic<bool> dead{false};
   std::atomic<bool> started{false};  // set by the first cycle, with base
   std::atomic<jack_nframes_t> base{0};
 
@@ -46,7 +45,6 @@ struct JackCapture::Client {
     }
     return 0;
   }
-  static void Shutdown(jack_status_t, const char*, void* arg) { static_cast<Client*>(arg)->dead = true; }
 
   int Run(jack_nframes_t frames) {
     const jack_nframes_t now = jack_last_frame_time(client);
@@ -93,7 +91,7 @@ std::unique_ptr<JackCapture> JackCapture::Open(const std::string& clientName, si
   if (audioFrames > 0) c->audio = jack_port_register(c->client, "audio_in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(c->client, &Client::Process, c.get());
   jack_set_xrun_callback(c->client, &Client::Xrun, c.get());
-  jack_on_info_shutdown(c->client, &Client::Shutdown, c.get());
+  c->Watch(c->client, false);
   if (!c->midi || (audioFrames > 0 && !c->audio) || jack_activate(c->client) != 0) {
     jack_client_close(c->client);
     return nullptr;
@@ -101,7 +99,7 @@ std::unique_ptr<JackCapture> JackCapture::Open(const std::string& clientName, si
   return std::unique_ptr<JackCapture>(new JackCapture(std::move(c)));
 }
 
-JackCapture::~JackCapture() { CloseJackClient(client_->client, client_->server, client_->dead); }
+JackCapture::~JackCapture() { CloseJackClient(client_); }
 
 bool JackCapture::ConnectMidi(const std::string& source) {
   return ConnectJackPorts(client_->client, source.c_str(), jack_port_name(client_->midi));

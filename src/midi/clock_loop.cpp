@@ -164,7 +164,6 @@ int ClockLoop::Arrive(int64_t ns) {
   }
   const double b = std::max(std::sqrt(2.0) * omega, 2 * (2 * n - 1) / (n * (n + 1)));
   const double c = std::max(omega * omega, 6 / (n * (n + 1)));
-  omega_ = b / std::sqrt(2.0);
 
   last_ = predicted + b * error;
   period_ += c * error;

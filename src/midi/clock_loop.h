@@ -40,11 +40,6 @@ class ClockLoop {
   // The raw arrival time of the last clock.
   int64_t LastArrival() const { return lastArrival_; }
 
-  // The measured jitter (mean size of the arrivals' second differences, ns) and the bandwidth the
-  // last arrival used (per clock): for tests and the benchmark.
-  double Jitter() const { return jitter_; }
-  double Bandwidth() const { return omega_; }
-
  private:
   int64_t count_ = 0;
   double last_ = 0, period_ = 0;
@@ -58,7 +53,6 @@ class ClockLoop {
   int boost_ = 0;   // clocks left at a raised bandwidth
   int missed_ = 0;  // clocks the last arrival found lost
   int owed_ = 0;    // of those, how many a delayed clock's neighbours may still turn out to be
-  double omega_ = 0;
   // A move of the master being judged (ClockLoop::Collect): the errors since it began.
   void Collect(double error);
   int collecting_ = 0;  // clocks still to judge on
